@@ -1,0 +1,426 @@
+#include "engine/engine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "engine/frames.h"
+
+namespace brisfell {
+namespace {
+
+size_t ProfileSlot(ProfileKind kind) { return static_cast<size_t>(kind); }
+
+}  // namespace
+
+Engine::Engine(PacketDriver& driver, Clock& clock) : driver_(driver), clock_(clock) {
+  for (ProfileKind k : {ProfileKind::Port16, ProfileKind::Port24, ProfileKind::Generic}) {
+    factoryDefaults_[ProfileSlot(k)] = BuildFactoryDefaultList(k);
+    eepromMaps_[ProfileSlot(k)] = BuildEepromImageMap(k);
+  }
+}
+
+Engine::~Engine() {
+  if (io_) driver_.CloseAdapter(std::move(io_));
+}
+
+FactoryDefaultList& Engine::FactoryDefaults(ProfileKind kind) { return factoryDefaults_[ProfileSlot(kind)]; }
+
+const EepromImageMap& Engine::EepromMap(ProfileKind kind) const { return eepromMaps_[ProfileSlot(kind)]; }
+
+void Engine::Notify(const std::string& message) {
+  if (errorNotifier_) errorNotifier_(message);
+}
+
+// ---------------------------------------------------------------- adapters
+
+int Engine::EnumerateAdapters() {
+  adapterCount_ = 0;
+  adapters_ = {};
+  const std::string version = driver_.GetVersion();
+  const int major = version.size() > 0 && std::isdigit(static_cast<unsigned char>(version[0])) ? version[0] - '0' : 0;
+  const int minor = version.size() > 2 && std::isdigit(static_cast<unsigned char>(version[2])) ? version[2] - '0' : 0;
+  const OsVersion os = driver_.GetOsVersion();
+  wideNames_ = !((os.family9x && os.major >= 4) || major > 3 || (major == 3 && minor != 0));
+
+  const uint32_t size = wideNames_ ? driver::kNameListBuffer16 : driver::kNameListBuffer8;
+  std::vector<uint8_t> buffer(size, 0);
+  if (!driver_.GetAdapterNames(buffer.data(), size, wideNames_)) return -1;
+
+  const size_t unit = wideNames_ ? 2 : 1;
+  auto isTerminator = [&](size_t at) {
+    return buffer[at] == 0 && (unit == 1 || buffer[at + 1] == 0);
+  };
+  // Names: each ended by a terminator, an empty name ends the list. Only the first
+  // kMaxAdapters are kept; a name longer than its slot is cut, still terminated.
+  size_t pos = 0;
+  int names = 0;
+  while (pos + unit <= size && !isTerminator(pos)) {
+    const size_t start = pos;
+    while (pos + unit <= size && !isTerminator(pos)) pos += unit;
+    if (names < kMaxAdapters) {
+      const size_t keep = std::min(pos - start, (kAdapterNameSlot - unit) / unit * unit);
+      std::memcpy(adapters_[names].name.data(), buffer.data() + start, keep);
+    }
+    ++names;
+    pos += unit;  // the name's terminator
+  }
+  pos += unit;  // the empty name that ends the list
+  // Descriptions: 8-bit, NUL-terminated, one per name.
+  for (int i = 0; i < names && pos < size; ++i) {
+    const size_t start = pos;
+    while (pos < size && buffer[pos] != 0) ++pos;
+    if (i < kMaxAdapters) {
+      const size_t keep = std::min(pos - start, kAdapterDescriptionSlot - 1);
+      std::memcpy(adapters_[i].description.data(), buffer.data() + start, keep);
+    }
+    ++pos;
+  }
+  adapterCount_ = std::min(names, kMaxAdapters);
+  return adapterCount_;
+}
+
+std::string Engine::AdapterDescription(int i) const {
+  if (i < 0 || i >= adapterCount_) return {};
+  return std::string(adapters_[i].description.data());
+}
+
+std::string Engine::AdapterName(int i) const {
+  if (i < 0 || i >= adapterCount_) return {};
+  const auto& slot = adapters_[i].name;
+  std::string out;
+  if (!wideNames_) {
+    for (size_t k = 0; k < slot.size() && slot[k] != 0; ++k) out += static_cast<char>(slot[k]);
+  } else {
+    for (size_t k = 0; k + 1 < slot.size() && (slot[k] != 0 || slot[k + 1] != 0); k += 2)
+      out += slot[k + 1] == 0 && slot[k] < 0x80 ? static_cast<char>(slot[k]) : '?';
+  }
+  return out;
+}
+
+std::unique_ptr<AdapterHandle> Engine::OpenForDiscovery(int adapter) {
+  if (adapter < 0 || adapter >= adapterCount_) {
+    lastAdapterError_ = "no such adapter";
+    return nullptr;
+  }
+  auto handle = driver_.OpenAdapter(adapters_[adapter].name.data(), wideNames_);
+  auto fail = [&](const std::string& what) -> std::unique_ptr<AdapterHandle> {
+    const std::string why = driver_.LastError();
+    lastAdapterError_ = why.empty() ? what : why;
+    if (handle) driver_.CloseAdapter(std::move(handle));
+    return nullptr;
+  };
+  if (!handle) return fail("the adapter cannot be opened");
+  uint32_t linkType = 0xFFFFFFFF;
+  if (!driver_.GetNetType(*handle, linkType) || linkType != driver::kLinkTypeEthernet)
+    return fail("the adapter is not an Ethernet adapter");
+  Mac station{};
+  if (!driver_.Request(*handle, driver::kOidStationAddress, station.data(), 6))
+    return fail("the adapter's address cannot be read");
+  stationMac_ = station;
+  if (!driver_.SetHwFilter(*handle, driver::kHwFilterAllLocal) ||
+      !driver_.SetBuff(*handle, driver::kKernelBuffer) ||
+      !driver_.SetReadTimeout(*handle, kDiscoveryReadTimeoutMs))
+    return fail("the adapter cannot be prepared for discovery");
+  lastAdapterError_.clear();
+  return handle;
+}
+
+bool Engine::OpenAdapterIo(int adapter) {
+  if (adapter == -1 || adapter != currentAdapter_ || adapter >= adapterCount_) return false;
+  if (io_ || lentIo_) return false;  // one handle slot; the caller must close first
+  auto handle = driver_.OpenAdapter(adapters_[adapter].name.data(), wideNames_);
+  if (!handle) {
+    lastAdapterError_ = driver_.LastError();
+    return false;
+  }
+  if (!driver_.SetHwFilter(*handle, driver::kHwFilterAllLocal) ||
+      !driver_.SetBuff(*handle, driver::kKernelBuffer)) {
+    lastAdapterError_ = driver_.LastError();
+    driver_.CloseAdapter(std::move(handle));
+    return false;
+  }
+  io_ = std::move(handle);
+  return true;
+}
+
+bool Engine::CloseAdapterIo(int adapter) {
+  if (adapter != currentAdapter_) return false;
+  if (io_) driver_.CloseAdapter(std::move(io_));
+  io_.reset();
+  return true;
+}
+
+bool Engine::SendFrame(AdapterHandle& adapter, const Frame& frame) {
+  auto packet = driver_.AllocatePacket();
+  if (!packet) return false;
+  Frame copy = frame;
+  InitPacket(*packet, copy.data(), static_cast<uint32_t>(copy.size()));
+  driver_.SetNumWrites(adapter, 1);
+  driver_.SendPacket(adapter, *packet);  // its result is not relied on: no acknowledgement exists
+  driver_.FreePacket(std::move(packet));
+  return true;
+}
+
+// ---------------------------------------------------------------- discovery
+
+int Engine::AbsorbBatch(const uint8_t* buffer, size_t n) {
+  int counted = 0;
+  WalkBatch(buffer, n, [&](const uint8_t* data, size_t length) {
+    auto reply = ParseHelloReply(data, length);
+    if (!reply) return true;
+    for (const auto& r : switches_)
+      if (r.mac == reply->source) return true;  // first reply wins
+    ++counted;
+    if (static_cast<int>(switches_.size()) < kMaxSwitches) {
+      SwitchRecord rec;
+      rec.index = static_cast<int>(switches_.size());
+      rec.mac = reply->source;
+      rec.downLinkPort = reply->downLinkPort;
+      rec.upLinkMac = reply->upLinkMac;
+      rec.upLinkPort = reply->upLinkPort;
+      rec.chipId = reply->chipId;
+      rec.vendorId = reply->vendorId;
+      rec.authKey = reply->key;
+      switches_.push_back(rec);
+    }
+    return true;
+  });
+  return counted;
+}
+
+void Engine::LookUpVendorInEeprom(SwitchRecord& record) {
+  uint8_t b[4] = {};
+  for (int i = 0; i < 4; ++i)
+    if (!ReadEepromByte(record.index, static_cast<uint16_t>(26 + i), b[i], kEepromTimeoutMs)) return;
+  const uint32_t v = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                     static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+  if ((v >> 16) == kKnownMakerCode) record.vendorId = v;
+}
+
+void Engine::ApplyProfile(SwitchRecord& record) {
+  const ModelProfile p = ProfileForVendor(record.vendorId);
+  record.profile = p.kind;
+  record.portCount = p.portCount;
+  record.modelName = p.kind == ProfileKind::Generic ? Format("Switch %d", record.index + 1) : p.modelName;
+  record.chipToPort = {};
+  record.portToChip = {};
+  for (int i = 0; i < p.portCount; ++i) {
+    record.chipToPort[i] = p.portList[i];
+    record.portToChip[p.portList[i]] = static_cast<uint8_t>(i);
+  }
+  record.trunkGroups = p.trunkGroups;
+  record.factoryDefaults = &FactoryDefaults(p.kind);
+  record.eepromMap = &eepromMaps_[ProfileSlot(p.kind)];
+  record.accessControl = p.accessControl;
+  record.keySettable = p.keySettable;
+}
+
+int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
+  currentAdapter_ = adapter;
+  switches_.clear();
+  currentSwitch_ = -1;
+  if (useDatabase) LoadSwitchDatabase();
+
+  auto handle = OpenForDiscovery(adapter);
+  if (!handle) return -1;
+  auto packet = driver_.AllocatePacket();
+  if (!packet) {
+    lastAdapterError_ = "no packet object";
+    driver_.CloseAdapter(std::move(handle));
+    return -1;
+  }
+  receiveBuffer_.resize(driver::kReceiveBuffer);
+
+  int result = 0;
+  // Receives one batch into the buffer; false when the receive call fails.
+  auto receive = [&](int& counted) {
+    InitPacket(*packet, receiveBuffer_.data(), static_cast<uint32_t>(receiveBuffer_.size()));
+    if (!driver_.ReceivePacket(*handle, *packet)) return false;
+    counted = packet->bytesReceived > 0 ? AbsorbBatch(receiveBuffer_.data(), packet->bytesReceived) : 0;
+    result += counted;
+    return true;
+  };
+
+  // Directed phase: each remembered switch with its own key; the first batch with a reply ends
+  // its window early.
+  if (useDatabase) {
+    for (const auto& rec : database_) {
+      SendFrame(*handle, BuildDirectedHello(stationMac_, rec.mac, rec.key));
+      const int64_t start = clock_.NowMs();
+      while (clock_.NowMs() - start < kDirectedHelloWindowMs) {
+        int counted = 0;
+        if (!receive(counted) || counted > 0) break;
+      }
+    }
+  }
+
+  // Broadcast phase: always waits its full second.
+  SendFrame(*handle, BuildBroadcastHello(stationMac_));
+  const int64_t start = clock_.NowMs();
+  while (clock_.NowMs() - start < kBroadcastHelloWindowMs) {
+    int counted = 0;
+    if (!receive(counted)) break;
+  }
+
+  // Lend the discovery handle for the EEPROM look-up of unknown maker codes.
+  for (auto& rec : switches_) {
+    if ((rec.vendorId >> 16) != kKnownMakerCode) {
+      lentIo_ = handle.get();
+      LookUpVendorInEeprom(rec);
+      lentIo_ = nullptr;
+    }
+    ApplyProfile(rec);
+  }
+
+  driver_.FreePacket(std::move(packet));
+  driver_.CloseAdapter(std::move(handle));
+  if (useDatabase) SaveSwitchDatabase();
+  return result;
+}
+
+const SwitchRecord* Engine::GetSwitchRecord(int index) const {
+  if (index < 0 || index >= SwitchCount()) return nullptr;
+  return &switches_[index];
+}
+
+bool Engine::GetSwitchMac(int index, Mac& out) const {
+  const SwitchRecord* r = GetSwitchRecord(index);
+  if (!r) return false;
+  out = r->mac;
+  return true;
+}
+
+std::string Engine::ModelName(int index) const {
+  const SwitchRecord* r = GetSwitchRecord(index);
+  return r ? r->modelName : "Unknown";
+}
+
+int Engine::PortCount(int index) const {
+  const SwitchRecord* r = GetSwitchRecord(index);
+  return r ? r->portCount : 0;
+}
+
+int Engine::MapChipToPort(int index, int chipPort) const {
+  const SwitchRecord* r = GetSwitchRecord(index);
+  if (!r || chipPort < 0 || chipPort >= r->portCount) return -1;
+  return r->chipToPort[chipPort];
+}
+
+int Engine::MapPortToChip(int index, int position) const {
+  const SwitchRecord* r = GetSwitchRecord(index);
+  if (!r || position < 0 || position >= r->portCount) return -1;
+  return r->portToChip[position];
+}
+
+bool Engine::AccessControlSupported(int index) const {
+  const SwitchRecord* r = GetSwitchRecord(index);
+  return r && r->accessControl;
+}
+
+bool Engine::AuthKeySettable(int index) const {
+  const SwitchRecord* r = GetSwitchRecord(index);
+  return r && r->keySettable;
+}
+
+void Engine::SetAuthKey(int index, uint16_t key) {
+  if (index >= 0 && index < SwitchCount()) switches_[index].authKey = KeyBytesOf(key);
+}
+
+// ---------------------------------------------------------------- registers and EEPROM
+
+bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
+  AdapterHandle* io = lentIo_ ? lentIo_ : io_.get();
+  const SwitchRecord* rec = GetSwitchRecord(index);
+  if (!io || !rec) return false;
+  int waitMs = kReadRegisterDriverTimeoutMs;
+  if (!driver_.SetReadTimeout(*io, waitMs)) return false;
+  auto packet = driver_.AllocatePacket();
+  if (!packet) return false;
+
+  // Whatever is already waiting was sent before this request and cannot answer it.
+  driver_.DiscardPending(*io);
+  SendFrame(*io, BuildGet(stationMac_, rec->mac, rec->authKey, reg));
+
+  bool ok = false;
+  receiveBuffer_.resize(driver::kReceiveBuffer);
+  const int64_t start = clock_.NowMs();
+  for (;;) {
+    const int64_t elapsed = clock_.NowMs() - start;
+    if (elapsed >= static_cast<int64_t>(timeoutMs)) break;
+    // The last wait ends at the overall time-out rather than a whole driver time-out later.
+    const int64_t left = static_cast<int64_t>(timeoutMs) - elapsed;
+    if (left < waitMs) {
+      waitMs = static_cast<int>(left);
+      if (!driver_.SetReadTimeout(*io, waitMs)) break;
+    }
+    InitPacket(*packet, receiveBuffer_.data(), static_cast<uint32_t>(receiveBuffer_.size()));
+    if (!driver_.ReceivePacket(*io, *packet)) break;
+    if (packet->bytesReceived == 0) continue;
+    if (auto v = FindGetReply(receiveBuffer_.data(), packet->bytesReceived, reg, rec->mac)) {
+      value = *v;
+      ok = true;
+      break;
+    }
+  }
+  driver_.FreePacket(std::move(packet));
+  return ok;
+}
+
+bool Engine::WriteRegister(int index, uint16_t reg, uint32_t value) {
+  AdapterHandle* io = lentIo_ ? lentIo_ : io_.get();
+  const SwitchRecord* rec = GetSwitchRecord(index);
+  if (!io || !rec) return false;
+  return SendFrame(*io, BuildSet(stationMac_, rec->mac, rec->authKey, reg, value));
+}
+
+namespace {
+constexpr uint32_t kEepromReadCommand = 1u << 11;
+constexpr uint32_t kEepromBusy = 1u << 12;
+constexpr uint32_t kEepromFailed = 1u << 13;
+constexpr uint32_t kEepromAddressMask = 0x07FF;
+}  // namespace
+
+bool Engine::ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned timeoutMs) {
+  const int64_t start = clock_.NowMs();
+  auto expired = [&] { return clock_.NowMs() - start >= static_cast<int64_t>(timeoutMs); };
+  for (;;) {
+    if (!WriteRegister(index, kRegEepromControl, (address & kEepromAddressMask) | kEepromReadCommand))
+      return false;
+    uint32_t control = 0;
+    for (;;) {
+      if (!ReadRegister(index, kRegEepromControl, control, kRegisterTimeoutMs)) return false;
+      if (!(control & kEepromBusy)) break;
+      if (expired()) return false;
+      clock_.SleepMs(kEepromPollMs);
+    }
+    if (!(control & kEepromFailed)) break;
+    if (expired()) return false;
+    clock_.SleepMs(kEepromPollMs);
+  }
+  uint32_t data = 0;
+  if (!ReadRegister(index, kRegEepromData, data, kRegisterTimeoutMs)) return false;
+  byte = static_cast<uint8_t>((data >> 8) & 0xFF);
+  return true;
+}
+
+bool Engine::WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned timeoutMs) {
+  const int64_t start = clock_.NowMs();
+  auto expired = [&] { return clock_.NowMs() - start >= static_cast<int64_t>(timeoutMs); };
+  for (;;) {
+    if (!WriteRegister(index, kRegEepromData, byte)) return false;
+    if (!WriteRegister(index, kRegEepromControl, address & kEepromAddressMask)) return false;
+    uint32_t control = 0;
+    for (;;) {
+      if (!ReadRegister(index, kRegEepromControl, control, kRegisterTimeoutMs)) return false;
+      if (!(control & kEepromBusy)) break;
+      if (expired()) return false;
+      clock_.SleepMs(kEepromPollMs);
+    }
+    if (!(control & kEepromFailed)) return true;
+    if (expired()) return false;
+    clock_.SleepMs(kEepromPollMs);
+  }
+}
+
+}  // namespace brisfell

@@ -1,0 +1,173 @@
+// The link engine: the one process-wide state of adapters, discovered switches, the switch
+// database and the per-model tables, and the operations through which every page reaches the
+// wire. It holds no user-interface code; the one message it has (the database's) goes out
+// through the error notifier.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/clock.h"
+#include "engine/frames.h"
+#include "engine/packet_driver.h"
+#include "engine/profiles.h"
+#include "engine/switch_record.h"
+#include "engine/types.h"
+
+namespace brisfell {
+
+constexpr int kMaxAdapters = 10;
+constexpr size_t kAdapterNameSlot = 1024;
+constexpr size_t kAdapterDescriptionSlot = 128;
+constexpr int kMaxDatabaseRecords = 256;
+
+constexpr unsigned kRegisterTimeoutMs = 1000;  // what pages pass to ReadRegister
+constexpr unsigned kEepromTimeoutMs = 3000;    // discovery, device security, save to hardware
+constexpr int kReadRegisterDriverTimeoutMs = 500;
+constexpr int kDiscoveryReadTimeoutMs = 10;
+constexpr int kEepromPollMs = 5;
+constexpr int kDirectedHelloWindowMs = 100;
+constexpr int kBroadcastHelloWindowMs = 1000;
+
+constexpr uint16_t kRegReset = 0x0000;
+constexpr uint16_t kRegAuthKey = 0x0209;
+constexpr uint16_t kRegEepromControl = 0x0217;
+constexpr uint16_t kRegEepromData = 0x0218;
+
+inline constexpr const char* kDatabaseFileName = "qswrec.dat";
+inline constexpr const char* kOpenRecordFileFailed = "Open record file failed!";
+
+struct AdapterEntry {
+  std::array<uint8_t, kAdapterNameSlot> name{};  // 8-bit or UTF-16, NUL-terminated
+  std::array<char, kAdapterDescriptionSlot> description{};
+};
+
+struct DatabaseRecord {
+  Mac mac{};
+  KeyBytes key{};
+};
+
+class Engine {
+ public:
+  Engine(PacketDriver& driver, Clock& clock);
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  PacketDriver& Driver() { return driver_; }
+  Clock& GetClock() { return clock_; }
+
+  // --- Adapters ---
+  // Fills the adapter list; the count, or -1 when the driver cannot list adapters.
+  int EnumerateAdapters();
+  int AdapterCount() const { return adapterCount_; }
+  // Description of adapter i ("" when out of range).
+  std::string AdapterDescription(int i) const;
+  // The 8-bit name of adapter i (the 16-bit format converted), for lookups by name.
+  std::string AdapterName(int i) const;
+  bool AdapterNamesWide() const { return wideNames_; }
+  int CurrentAdapterIndex() const { return currentAdapter_; }
+  bool OpenAdapterIo(int adapter);
+  bool CloseAdapterIo(int adapter);
+  bool IoOpen() const { return io_ != nullptr; }
+  const Mac& StationMac() const { return stationMac_; }
+  // Why the last adapter open failed, from the driver; "" when it did not fail or is unknown.
+  const std::string& LastAdapterError() const { return lastAdapterError_; }
+
+  // --- Discovery and the switch table ---
+  // Number of replies from switches not yet in the table, or -1 when the adapter cannot be
+  // opened and prepared.
+  int DiscoverSwitches(int adapter, bool useDatabase);
+  int SwitchCount() const { return static_cast<int>(switches_.size()); }
+  int CurrentSwitchIndex() const { return currentSwitch_; }
+  void SetCurrentSwitchIndex(int index) { currentSwitch_ = index; }
+  const SwitchRecord* GetSwitchRecord(int index) const;
+  bool GetSwitchMac(int index, Mac& out) const;
+  std::string ModelName(int index) const;
+  int PortCount(int index) const;
+  // 0-based shown position of a chip port; -1 when the switch or port is out of range.
+  int MapChipToPort(int index, int chipPort) const;
+  // Chip port of a 0-based shown position; -1 when the switch or position is out of range.
+  int MapPortToChip(int index, int position) const;
+  bool AccessControlSupported(int index) const;
+  bool AuthKeySettable(int index) const;
+  // Replaces the key a switch is addressed with (after it was changed on the switch).
+  void SetAuthKey(int index, uint16_t key);
+
+  // --- Register and EEPROM access (need the I/O handle) ---
+  bool ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs);
+  bool WriteRegister(int index, uint16_t reg, uint32_t value);
+  bool ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned timeoutMs);
+  bool WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned timeoutMs);
+
+  // --- Switch database ---
+  void LoadSwitchDatabase();
+  void SaveSwitchDatabase();
+  const std::vector<DatabaseRecord>& DatabaseRecords() const { return database_; }
+  // "qswrec.dat" in the current directory unless changed (tests use their own folder).
+  void SetDatabasePath(std::string path) { databasePath_ = std::move(path); }
+  const std::string& DatabasePath() const { return databasePath_; }
+
+  // Receives the engine's only message, "Open record file failed!".
+  void SetErrorNotifier(std::function<void(const std::string&)> notifier) {
+    errorNotifier_ = std::move(notifier);
+  }
+
+  // The shared per-profile tables (the factory-default value column is written by saves).
+  FactoryDefaultList& FactoryDefaults(ProfileKind kind);
+  const EepromImageMap& EepromMap(ProfileKind kind) const;
+
+ private:
+  std::unique_ptr<AdapterHandle> OpenForDiscovery(int adapter);
+  int AbsorbBatch(const uint8_t* buffer, size_t n);
+  void ApplyProfile(SwitchRecord& record);
+  void LookUpVendorInEeprom(SwitchRecord& record);
+  bool SendFrame(AdapterHandle& adapter, const Frame& frame);
+  void Notify(const std::string& message);
+
+  PacketDriver& driver_;
+  Clock& clock_;
+
+  std::array<AdapterEntry, kMaxAdapters> adapters_{};
+  int adapterCount_ = 0;
+  bool wideNames_ = false;
+  int currentAdapter_ = -1;
+  Mac stationMac_{};
+  std::unique_ptr<AdapterHandle> io_;
+  // Discovery lends its own handle for the EEPROM look-up; io_ then points at nothing owned.
+  AdapterHandle* lentIo_ = nullptr;
+  std::string lastAdapterError_;
+  std::vector<uint8_t> receiveBuffer_;
+
+  std::vector<SwitchRecord> switches_;
+  int currentSwitch_ = -1;
+
+  std::vector<DatabaseRecord> database_;
+  std::string databasePath_ = kDatabaseFileName;
+  std::function<void(const std::string&)> errorNotifier_;
+
+  std::array<FactoryDefaultList, 3> factoryDefaults_;
+  std::array<EepromImageMap, 3> eepromMaps_;
+};
+
+// Opens the I/O handle for the current adapter and closes it on every path out of a scope.
+class AdapterIo {
+ public:
+  explicit AdapterIo(Engine& engine)
+      : engine_(engine), adapter_(engine.CurrentAdapterIndex()), ok_(engine.OpenAdapterIo(adapter_)) {}
+  ~AdapterIo() { engine_.CloseAdapterIo(adapter_); }
+  AdapterIo(const AdapterIo&) = delete;
+  AdapterIo& operator=(const AdapterIo&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  Engine& engine_;
+  int adapter_;
+  bool ok_;
+};
+
+}  // namespace brisfell
