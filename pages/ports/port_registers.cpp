@@ -1,0 +1,79 @@
+#include "pages/ports/port_registers.h"
+
+#include <algorithm>
+
+namespace brisfell {
+
+const std::array<const char*, 8> kBandwidthPageTexts = {"no", "128K", "256K", "512K",
+                                                        "1M", "2M",   "4M",   "8M"};
+const std::array<const char*, 8> kBandwidthDialogTexts = {"Disable", "128Kbps", "256Kbps", "512Kbps",
+                                                          "1Mbps",   "2Mbps",   "4Mbps",   "8Mbps"};
+const std::array<const char*, 4> kPauseTexts = {"None", "Asym to LinkPartner", "Symmetric",
+                                                "Asym to LocalDevice"};
+
+std::string AdvertisedSpeedText(uint8_t advertise) {
+  const int v = Abilities(advertise);
+  if ((advertise & kAutoFlag) && (v == 0x0F || v == 0x1F)) return "Auto";
+  if (v == 0) return "Error";
+  if (v >= 16) return "1000M Full";
+  if (v >= 8) return "100M Full";
+  if (v >= 4) return "100M Half";
+  if (v >= 2) return "10M Full";
+  return "10M Half";
+}
+
+namespace {
+
+// The fixed group of a chip port on switches with more than 24 ports.
+int FixedTrunkBit(int chip) {
+  if (chip < 2) return 0;
+  if (chip < 4) return 1;
+  if (chip >= 24) return 7;
+  return 2 + (chip - 4) / 4;
+}
+
+}  // namespace
+
+std::vector<std::string> TrunkSettingTexts(const SwitchRecord& record, uint32_t trunkEnable) {
+  const int n = std::clamp(record.portCount, 0, kMaxChipPorts);
+  std::vector<std::string> texts(static_cast<size_t>(n));
+  if (n > 24) {
+    for (int k = 0; k < n; ++k)
+      texts[RowOfChip(record, k)] = (trunkEnable >> FixedTrunkBit(k)) & 1 ? "Trunked" : "none";
+    return texts;
+  }
+  // A model table shorter than n/4 only offers the groups it lists.
+  const int groups = std::min<int>(n / 4, static_cast<int>(record.trunkGroups.size()));
+  for (int g = 1; g <= groups; ++g) {
+    const std::string text = (trunkEnable >> g) & 1 ? Format("Trunk %d", g) : "none";
+    for (uint8_t chip : record.trunkGroups[g - 1])
+      if (chip < n) texts[RowOfChip(record, chip)] = text;
+  }
+  return texts;
+}
+
+bool RegisterReader::Read(uint16_t reg) {
+  uint32_t value = 0;
+  if (!engine_.ReadRegister(switch_, reg, value, kRegisterTimeoutMs)) return false;
+  values_[reg] = value;
+  return true;
+}
+
+bool RegisterReader::ReadRange(uint16_t first, int count) {
+  for (int i = 0; i < count; ++i)
+    if (!Read(static_cast<uint16_t>(first + i))) return false;
+  return true;
+}
+
+bool RegisterReader::ReadWithRetries(uint16_t reg, int tries) {
+  for (int i = 0; i < tries; ++i)
+    if (Read(reg)) return true;
+  return false;
+}
+
+uint32_t RegisterReader::operator[](uint16_t reg) const {
+  auto it = values_.find(reg);
+  return it == values_.end() ? 0 : it->second;
+}
+
+}  // namespace brisfell

@@ -1,0 +1,92 @@
+#include "pages/ports/trunk_logic.h"
+
+#include <algorithm>
+
+#include "pages/ports/port_registers.h"
+
+namespace brisfell {
+namespace {
+
+const std::array<const char*, kMaxTrunkBoxes> kFixedCaptions = {
+    "Trunk 1 (port 1,2)",         "Trunk 2 (port 3,4)",          "Trunk 3 (port 5,6,7,8)",
+    "Trunk 4 (port 9,10,11,12)",  "Trunk 5 (port 13,14,15,16)",  "Trunk 6 (port 17,18,19,20)",
+    "Trunk 7 (port 21,22,23,24)", "Trunk 8 (port G1,G2)"};
+
+}  // namespace
+
+int TrunkGroupCount(const SwitchRecord& record) {
+  if (record.portCount > 24) return kMaxTrunkBoxes;
+  return std::clamp<int>(std::min<int>(record.portCount / 4, static_cast<int>(record.trunkGroups.size())), 0,
+                         kMaxTrunkBoxes);
+}
+
+std::array<std::string, kMaxTrunkBoxes> TrunkCaptions(const SwitchRecord* record) {
+  std::array<std::string, kMaxTrunkBoxes> captions;
+  for (int i = 0; i < kMaxTrunkBoxes; ++i) captions[i] = kFixedCaptions[i];
+  if (!record || record->portCount > 24) return captions;
+  const int groups = TrunkGroupCount(*record);
+  for (int g = 1; g <= groups; ++g) {
+    std::string text = Format("Trunk %d (port ", g);
+    bool first = true;
+    for (uint8_t chip : record->trunkGroups[g - 1]) {
+      if (!first) text += ", ";
+      first = false;
+      text += Format("%d", RowOfChip(*record, chip) + 1);
+    }
+    captions[g - 1] = text + ")";
+  }
+  return captions;
+}
+
+std::array<bool, kMaxTrunkBoxes> TrunkTicks(int portCount, int groups, uint32_t trunkEnable) {
+  std::array<bool, kMaxTrunkBoxes> ticked{};
+  for (int i = 1; i <= std::min(groups, kMaxTrunkBoxes); ++i)
+    ticked[i - 1] = (trunkEnable >> (portCount > 24 ? i - 1 : i)) & 1;
+  return ticked;
+}
+
+uint32_t TrunkValue(int portCount, int groups, uint32_t read, const std::array<bool, kMaxTrunkBoxes>& ticked) {
+  groups = std::min(groups, kMaxTrunkBoxes);
+  if (portCount > 24) {
+    uint32_t value = 0;
+    for (int i = 1; i <= groups; ++i)
+      if (ticked[i - 1]) value |= 1u << (i - 1);
+    return value;
+  }
+  uint32_t value = read;
+  for (int g = 1; g <= groups; ++g) {
+    value &= ~(1u << g);
+    if (ticked[g - 1]) value |= 1u << g;
+  }
+  return value;
+}
+
+TrunkDialogState OpenTrunkDialog(PageContext& context) {
+  TrunkDialogState state;
+  const SwitchRecord* record = context.Record();
+  state.portCount = context.PortCount();
+  state.captions = TrunkCaptions(record);
+  state.visibleBoxes = record ? TrunkGroupCount(*record) : 0;
+  if (!context.Ready()) return state;
+  uint32_t value = 0;
+  {
+    AdapterIo io(context.engine);
+    if (!context.engine.ReadRegister(context.Switch(), kRegTrunkEnable, value, kRegisterTimeoutMs)) return state;
+  }
+  state.ticked = TrunkTicks(state.portCount, state.visibleBoxes, value);
+  return state;
+}
+
+void ApplyTrunkDialog(PageContext& context, const TrunkDialogState& state,
+                      const std::array<bool, kMaxTrunkBoxes>& ticked) {
+  if (!context.Ready()) return;
+  Engine& engine = context.engine;
+  const int sw = context.Switch();
+  AdapterIo io(engine);
+  uint32_t read = 0;
+  // Above 24 ports the register is the eight boxes and nothing else, so it is not read.
+  if (state.portCount <= 24 && !engine.ReadRegister(sw, kRegTrunkEnable, read, kRegisterTimeoutMs)) return;
+  engine.WriteRegister(sw, kRegTrunkEnable, TrunkValue(state.portCount, state.visibleBoxes, read, ticked));
+}
+
+}  // namespace brisfell
