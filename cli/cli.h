@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/engine.h"
 #include "pages/common/page_context.h"
@@ -91,6 +92,17 @@ using CommandSetup = std::function<void(CLI::App& app, Session& session, Command
 struct CommandRegistrar {
   explicit CommandRegistrar(CommandSetup setup);
 };
+std::vector<CommandSetup>& CommandSetups();
+
+// Makes `action` the work to run when subcommand `sub` is chosen.
+inline void OnRun(CLI::App* sub, CommandAction& run, CommandAction action) {
+  sub->callback([&run, action] { run = action; });
+}
+// The shared parent subcommand (e.g. "show"), created by whichever command file asks first.
+CLI::App* SharedSubcommand(CLI::App& app, const std::string& name, const std::string& description);
+
+// The packet driver for real adapters; null (after setting `why`) when this build has none.
+std::unique_ptr<PacketDriver> CreateRealDriver(std::string& why);
 
 // Parses a register or number written in decimal or with a 0x prefix.
 std::optional<uint32_t> ParseNumber(const std::string& text);
