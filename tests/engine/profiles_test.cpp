@@ -29,7 +29,9 @@ TEST(Profiles, FactoryDefaultListsHaveTheirRowsInOrder) {
       EXPECT_TRUE(regs.insert(r.reg).second) << std::hex << r.reg << " listed twice";
       EXPECT_EQ(r.value, 0u) << "no save yet";
       // Only the trunk register carries default bits beyond what files keep of it.
-      if (r.reg != 0x0307) EXPECT_EQ(r.factoryDefault & ~r.mask, 0u) << std::hex << r.reg;
+      if (r.reg != 0x0307) {
+        EXPECT_EQ(r.factoryDefault & ~r.mask, 0u) << std::hex << r.reg;
+      }
       // Ascending except that each VLAN entry lists members before its VLAN ID.
       EXPECT_GT(r.reg, last);
       last = r.reg;
