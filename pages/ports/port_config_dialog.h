@@ -1,0 +1,46 @@
+// Port Configuration: the settings of one port, read when the dialog opens; OK writes only
+// the registers that change.
+#pragma once
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QRadioButton>
+
+#include "pages/common/page_context.h"
+#include "pages/ports/port_dialogs_logic.h"
+
+namespace brisfell {
+
+class PortConfigDialog : public QDialog {
+ public:
+  // Reads the port of context.selectedListRow while it is being built.
+  PortConfigDialog(PageContext& context, QWidget* parent = nullptr);
+
+  QRadioButton* EnableButton() const { return enable_; }
+  QRadioButton* DisableButton() const { return disable_; }
+  QComboBox* SpeedList() const { return speed_; }
+  QComboBox* RxList() const { return rx_; }
+  QComboBox* TxList() const { return tx_; }
+  QComboBox* PauseList() const { return pause_; }
+  // The choices as the controls hold them (-1 where nothing is selected).
+  PortSettings Choices() const;
+
+  void accept() override;
+
+ private:
+  PageContext& context_;
+  PortDialogState state_;
+  QButtonGroup* radio_ = nullptr;
+  QRadioButton* enable_ = nullptr;
+  QRadioButton* disable_ = nullptr;
+  QComboBox* speed_ = nullptr;
+  QComboBox* rx_ = nullptr;
+  QComboBox* tx_ = nullptr;
+  QComboBox* pause_ = nullptr;
+};
+
+// Fills a choice list with fixed entries and selects `index` (-1: nothing selected).
+QComboBox* MakeChoiceList(QWidget* parent, const char* name, const char* const* texts, int count, int index);
+
+}  // namespace brisfell

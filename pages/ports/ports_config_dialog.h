@@ -1,0 +1,61 @@
+// Ports Configuration: chosen settings applied to many ports at once. Reads nothing until OK.
+#pragma once
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <array>
+
+#include "pages/common/page_context.h"
+#include "pages/ports/port_dialogs_logic.h"
+
+namespace brisfell {
+
+class PortsConfigDialog : public QDialog {
+ public:
+  PortsConfigDialog(PageContext& context, QWidget* parent = nullptr);
+
+  QCheckBox* PortBox(int position) const { return ports_[position]; }
+  QPushButton* AllButton() const { return all_; }
+  QPushButton* NoneButton() const { return none_; }
+  QCheckBox* EnableGroup() const { return applyEnable_; }
+  QCheckBox* SpeedGroup() const { return applySpeed_; }
+  QCheckBox* RxGroup() const { return applyRx_; }
+  QCheckBox* TxGroup() const { return applyTx_; }
+  QCheckBox* PauseGroup() const { return applyPause_; }
+  QRadioButton* EnableButton() const { return enable_; }
+  QRadioButton* DisableButton() const { return disable_; }
+  QComboBox* SpeedList() const { return speed_; }
+  QComboBox* RxList() const { return rx_; }
+  QComboBox* TxList() const { return tx_; }
+  QComboBox* PauseList() const { return pause_; }
+  PortsChoice Choices() const;
+
+  void accept() override;
+
+ private:
+  void TickPorts(bool ticked);
+
+  PageContext& context_;
+  int portCount_ = 0;
+  std::array<QCheckBox*, kMaxChipPorts> ports_{};
+  QPushButton* all_ = nullptr;
+  QPushButton* none_ = nullptr;
+  QCheckBox* applyEnable_ = nullptr;
+  QCheckBox* applySpeed_ = nullptr;
+  QCheckBox* applyRx_ = nullptr;
+  QCheckBox* applyTx_ = nullptr;
+  QCheckBox* applyPause_ = nullptr;
+  QButtonGroup* radio_ = nullptr;
+  QRadioButton* enable_ = nullptr;
+  QRadioButton* disable_ = nullptr;
+  QComboBox* speed_ = nullptr;
+  QComboBox* rx_ = nullptr;
+  QComboBox* tx_ = nullptr;
+  QComboBox* pause_ = nullptr;
+};
+
+}  // namespace brisfell

@@ -1,0 +1,52 @@
+#include "pages/ports/trunk_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <optional>
+
+#include "pages/common/page.h"
+
+namespace brisfell {
+
+TrunkDialog::TrunkDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
+  setModal(true);
+  setWindowTitle("Trunking Configuration");
+  {
+    std::optional<BusyCursor> busy;
+    if (context_.Ready()) busy.emplace();
+    state_ = OpenTrunkDialog(context_);
+  }
+  auto* layout = new QVBoxLayout(this);
+  auto* group = new QGroupBox("Enable Trunk:", this);
+  auto* column = new QVBoxLayout(group);
+  for (int i = 0; i < kMaxTrunkBoxes; ++i) {
+    auto* box = new QCheckBox(QString::fromStdString(state_.captions[i]), group);
+    box->setObjectName(QString("trunk%1").arg(i + 1));
+    box->setChecked(state_.ticked[i]);
+    box->setVisible(i < state_.visibleBoxes);
+    boxes_[i] = box;
+    column->addWidget(box);
+  }
+  layout->addWidget(group);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText("OK");
+  buttons->button(QDialogButtonBox::Cancel)->setText("Cancel");
+  connect(buttons, &QDialogButtonBox::accepted, this, &TrunkDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &TrunkDialog::reject);
+  layout->addWidget(buttons);
+}
+
+void TrunkDialog::accept() {
+  std::array<bool, kMaxTrunkBoxes> ticked{};
+  for (int i = 0; i < kMaxTrunkBoxes; ++i) ticked[i] = boxes_[i]->isChecked();
+  {
+    std::optional<BusyCursor> busy;
+    if (context_.Ready()) busy.emplace();
+    ApplyTrunkDialog(context_, state_, ticked);
+  }
+  QDialog::accept();
+}
+
+}  // namespace brisfell

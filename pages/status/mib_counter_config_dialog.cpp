@@ -1,0 +1,53 @@
+#include "pages/status/mib_counter_config_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <optional>
+
+#include "pages/common/page.h"
+
+namespace brisfell {
+
+MibCounterConfigDialog::MibCounterConfigDialog(PageContext& context, QWidget* parent)
+    : QDialog(parent), context_(context) {
+  setModal(true);
+  {
+    std::optional<BusyCursor> busy;
+    if (context_.Ready()) busy.emplace();
+    state_ = OpenMibConfig(context_);
+  }
+  setWindowTitle(QString::fromStdString(state_.title));
+
+  auto* layout = new QVBoxLayout(this);
+  auto* form = new QFormLayout;
+  for (int c = 0; c < 3; ++c) {
+    auto* list = new QComboBox(this);
+    list->setObjectName(QString("mibCounter%1").arg(c + 1));
+    for (int code = 0; code < 4; ++code) list->addItem(MibDialogText(c, code));
+    list->setCurrentIndex(state_.codes[c]);
+    list->setMinimumContentsLength(22);
+    lists_[c] = list;
+    form->addRow(QString("MIB Counter %1:").arg(c + 1), list);
+  }
+  layout->addLayout(form);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText("OK");
+  buttons->button(QDialogButtonBox::Cancel)->setText("Cancel");
+  connect(buttons, &QDialogButtonBox::accepted, this, &MibCounterConfigDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &MibCounterConfigDialog::reject);
+  layout->addWidget(buttons);
+}
+
+void MibCounterConfigDialog::accept() {
+  const std::array<int, 3> codes = {lists_[0]->currentIndex(), lists_[1]->currentIndex(), lists_[2]->currentIndex()};
+  {
+    std::optional<BusyCursor> busy;
+    if (context_.Ready()) busy.emplace();
+    ApplyMibConfig(context_, state_, codes);
+  }
+  QDialog::accept();
+}
+
+}  // namespace brisfell
