@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace brisfell {
 
@@ -15,7 +16,12 @@ QWidget* Page::CreateWindow(QWidget* parent) {
   window_->setObjectName(caption_);
   ++windowsCreated_;
   BuildControls(window_);
-  Initialise();
+  {
+    // Initialising reads the switch, which blocks until the replies or the time-outs.
+    std::optional<BusyCursor> busy;
+    if (Ready()) busy.emplace();
+    Initialise();
+  }
   return window_;
 }
 

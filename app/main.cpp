@@ -1,0 +1,49 @@
+// brisfell: the desktop console. Lists the adapters (and with --simulate the emulated
+// segment), and runs until its main window is closed.
+#include <QApplication>
+#include <cstdio>
+
+#include "app/app_session.h"
+#include "app/artwork.h"
+#include "app/launch_options.h"
+#include "app/screenshots.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("brisfell");
+  QApplication::setApplicationVersion("3.30");
+  QApplication::setWindowIcon(brisfell::ApplicationIcon());
+
+  brisfell::LaunchOptions options;
+  QString error;
+  if (!brisfell::ParseLaunchOptions(QApplication::arguments(), options, error)) {
+    std::fprintf(stderr, "brisfell: %s\n", error.toLocal8Bit().constData());
+    return 2;
+  }
+  if (options.helpOrVersion) return 0;
+
+  auto session = brisfell::AppSession::Create(options, error);
+  if (!session) {
+    std::fprintf(stderr, "brisfell: %s\n", error.toLocal8Bit().constData());
+    return 1;
+  }
+
+  if (!options.screenshotsDir.isEmpty()) {
+    const int adapter = session->EmulatedAdapterIndex();
+    if (adapter < 0) {
+      std::fprintf(stderr, "brisfell: the emulated segment is not among the adapters\n");
+      return 1;
+    }
+    QStringList written;
+    if (!brisfell::TakeScreenshots(session->Window(), adapter, options.screenshotsDir, written, error)) {
+      std::fprintf(stderr, "brisfell: %s\n", error.toLocal8Bit().constData());
+      return 1;
+    }
+    std::printf("%lld pictures written to %s\n", static_cast<long long>(written.size()),
+                options.screenshotsDir.toLocal8Bit().constData());
+    return 0;
+  }
+
+  session->Window().show();
+  return QApplication::exec();
+}

@@ -1,0 +1,47 @@
+#include "app/page_set.h"
+
+#include <stdexcept>
+
+#include "app/placeholder_page.h"
+#include "pages/status/overview_page.h"
+
+namespace brisfell {
+namespace {
+
+std::unique_ptr<Page> Placeholder(PageContext& c, const char* caption) {
+  return std::make_unique<PlaceholderPage>(c, caption);
+}
+
+}  // namespace
+
+// One line per page, in tab order. A page that is not built yet stands as a placeholder.
+PageSet::PageSet(PageContext& c) {
+  auto status = std::make_unique<StatusHost>();
+  status->AddPage(std::make_unique<OverviewPage>(c));
+  status->AddPage(Placeholder(c, "Port Status"));          // PortStatusPage
+  status->AddPage(Placeholder(c, "MIB Counter"));          // MibCounterPage
+
+  auto configuration = std::make_unique<ConfigurationHost>();
+  configuration->AddPage(Placeholder(c, "Port Configuration"));    // PortConfigPage
+  configuration->AddPage(Placeholder(c, "Global Configuration"));  // GlobalConfigPage
+  configuration->AddPage(Placeholder(c, "QoS Configuration"));     // QosPage
+  configuration->AddPage(Placeholder(c, "Vlan Configuration"));    // VlanConfigPage
+  configuration->AddPage(Placeholder(c, "Vlan Control"));          // VlanControlPage
+  configuration->AddPage(Placeholder(c, "Tag Control"));           // TagControlPage
+  configuration->AddPage(Placeholder(c, "Igmp Snooping"));         // IgmpPage
+
+  auto security = std::make_unique<SecurityHost>();
+  security->AddPage(Placeholder(c, "Device Security"));  // DeviceSecurityPage
+
+  auto system = std::make_unique<SystemHost>();
+  system->AddPage(Placeholder(c, "Fault Information"));  // FaultInfoPage
+  system->AddPage(Placeholder(c, "Device Reset"));       // DeviceResetPage
+  system->AddPage(Placeholder(c, "Configurations"));     // ConfigurationsPage
+
+  hosts_ = {std::move(status), std::move(configuration), std::move(security), std::move(system)};
+  for (const auto& host : hosts_)
+    if (host->PageCount() != host->TabCount())
+      throw std::logic_error("every tab of " + host->Name().toStdString() + " needs a page");
+}
+
+}  // namespace brisfell

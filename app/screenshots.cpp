@@ -1,0 +1,68 @@
+#include "app/screenshots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+namespace brisfell {
+namespace {
+
+// Lets pending layout and paint requests run so the picture shows the finished window.
+void Settle() {
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+}  // namespace
+
+QString FileNamePart(const QString& caption) {
+  QString out;
+  for (const QChar c : caption.toLower()) {
+    if (c.isLetterOrNumber() && c.unicode() < 0x80) {
+      out += c;
+    } else if (!out.isEmpty() && !out.endsWith('-')) {
+      out += '-';
+    }
+  }
+  while (out.endsWith('-')) out.chop(1);
+  return out;
+}
+
+bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStringList& written, QString& error) {
+  if (!QDir().mkpath(dir)) {
+    error = QString("Cannot create the directory %1.").arg(dir);
+    return false;
+  }
+  window.show();
+  Settle();
+  window.SelectAdapter(adapter);
+  const int switches = window.SwitchSelector()->count();
+  if (switches == 0) {
+    error = QString("No switch answered on the chosen adapter (%1).").arg(window.StatusText());
+    return false;
+  }
+  for (int s = 0; s < switches; ++s) {
+    window.SelectSwitch(s);
+    for (int g = 0; g < window.GroupTabs()->count(); ++g) {
+      window.ShowGroup(g);
+      PageHost* host = window.CurrentHost();
+      for (int t = 0; t < host->TabCount(); ++t) {
+        if (t != host->CurrentPageIndex()) host->ShowPage(t);
+        Settle();
+        const QString name = QString("sw%1-%2-%3-%4.png")
+                                 .arg(s)
+                                 .arg(FileNamePart(window.GroupTabs()->tabText(g)))
+                                 .arg(t)
+                                 .arg(FileNamePart(host->TabCaption(t)));
+        const QString path = QDir(dir).filePath(name);
+        if (!window.grab().save(path, "PNG")) {
+          error = QString("Cannot write %1.").arg(path);
+          return false;
+        }
+        written << path;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace brisfell

@@ -1,0 +1,19 @@
+// Pictures of every view of the main window: each switch, each group, each tab.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "app/main_window.h"
+
+namespace brisfell {
+
+// "Port Status" -> "port-status".
+QString FileNamePart(const QString& caption);
+
+// Chooses `adapter` (which runs discovery), then for every switch found shows every group and
+// every tab and saves the window as DIR/sw<switch>-<group>-<tab index>-<tab>.png. False with
+// a message when the directory cannot be made, nothing answered, or a picture cannot be saved.
+bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStringList& written, QString& error);
+
+}  // namespace brisfell
