@@ -13,6 +13,7 @@
 #include "engine/packet_driver.h"
 #include "engine/types.h"
 #include "sim/emulated_switch.h"
+#include "sim/network.h"
 #include "sim/scenario.h"
 
 namespace brisfell::sim {
@@ -41,6 +42,7 @@ struct Faults {
   double dropToStation = 0.0;      // share of switch frames lost on the way back
   int64_t replyDelayUs = 0;        // added to every reply
   double duplicateReplies = 0.0;   // share of replies delivered twice
+  int64_t duplicateDelayUs = 0;    // how long after the original the copy arrives
   // Stray frames delivered along with each reply, with this probability per reply:
   double strayIpv4 = 0.0;
   double strayOtherRegister = 0.0;  // a get reply for another register, from the same switch
@@ -49,6 +51,8 @@ struct Faults {
   // One-off: the next get reply is held back until after the asking read has timed out.
   bool lateNextReply = false;
   int64_t lateReplyDelayUs = 1'500'000;
+  // The driver hands the station's own frames back to it, as some capture drivers do.
+  bool echoStationFrames = false;
 };
 
 class Segment : public PacketDriver {
@@ -82,6 +86,11 @@ class Segment : public PacketDriver {
   EmulatedSwitch* FindSwitch(const Mac& mac);
 
   Faults& GetFaults();
+  Network& GetNetwork();
+  // Adapter handles open right now (a test can check that every action closed its handle).
+  int OpenAdapterCount() const;
+  // Frames still on their way to the station.
+  size_t FramesInFlight() const;
 
   // Every frame that crossed the segment, in time order.
   const std::vector<RecordedFrame>& Recording() const;

@@ -1,0 +1,378 @@
+#include "sim/segment.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+#include "engine/frames.h"
+#include "sim/pcap_writer.h"
+
+namespace brisfell::sim {
+namespace {
+
+constexpr size_t kMinFrame = 14;
+constexpr size_t kMaxFrame = 1514;
+constexpr int kDefaultReadTimeoutMs = 1000;
+// The source of stray replies: a switch nobody asked.
+constexpr Mac kStrangerMac = {0x02, 0x0B, 0xF1, 0xEE, 0xEE, 0x01};
+constexpr Mac kIpv4HostMac = {0x02, 0x0B, 0xF1, 0xDD, 0x00, 0x01};
+
+// splitmix64: small, seedable and the same everywhere, so fault runs repeat exactly.
+class Rng {
+ public:
+  void Seed(uint64_t seed) { state_ = seed; }
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  double Uniform() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
+
+ private:
+  uint64_t state_ = 0;
+};
+
+std::vector<uint8_t> Ipv4Frame(const Mac& destination) {
+  std::vector<uint8_t> f(60, 0);
+  std::memcpy(f.data(), destination.data(), 6);
+  std::memcpy(f.data() + 6, kIpv4HostMac.data(), 6);
+  f[12] = 0x08;
+  f[13] = 0x00;
+  // IPv4 header: UDP from 192.0.2.10 to 192.0.2.255 (the discard port), 18 bytes of payload.
+  const uint8_t ip[20] = {0x45, 0x00, 0x00, 0x2E, 0x00, 0x01, 0x00, 0x00, 0x40, 0x11, 0x00, 0x00,
+                          192,  0,    2,    10,   192,  0,    2,    255};
+  std::memcpy(f.data() + 14, ip, 20);
+  uint32_t sum = 0;
+  for (int i = 0; i < 20; i += 2) sum += static_cast<uint32_t>(f[14 + i] << 8 | f[15 + i]);
+  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+  const auto checksum = static_cast<uint16_t>(~sum);
+  f[24] = static_cast<uint8_t>(checksum >> 8);
+  f[25] = static_cast<uint8_t>(checksum & 0xFF);
+  const uint8_t udp[8] = {0x30, 0x39, 0x00, 0x09, 0x00, 0x1A, 0x00, 0x00};
+  std::memcpy(f.data() + 34, udp, 8);
+  return f;
+}
+
+}  // namespace
+
+struct Segment::Impl {
+  struct Pending {
+    int64_t atUs = 0;
+    std::vector<uint8_t> bytes;
+  };
+
+  struct Handle : AdapterHandle {
+    Impl* owner = nullptr;
+    int64_t openedUs = 0;
+    int readTimeoutMs = kDefaultReadTimeoutMs;
+    int numWrites = 1;
+    std::deque<Pending> queue;
+    ~Handle() override {
+      if (owner) std::erase(owner->open, this);
+    }
+  };
+
+  Impl(const Scenario& scenario, Clock& c) : clock(c), network(scenario, &c) {}
+  ~Impl() {
+    for (Handle* h : open) h->owner = nullptr;
+  }
+
+  Clock& clock;
+  Network network;
+  Faults faults;
+  Rng rng;
+  bool seeded = false;
+  uint64_t seededWith = 0;
+  std::vector<Pending> inFlight;  // ordered by arrival; equal times keep their sending order
+  std::vector<Handle*> open;
+  std::vector<RecordedFrame> recording;
+  std::string lastError;
+
+  Handle* Own(AdapterHandle& adapter) {
+    auto* h = dynamic_cast<Handle*>(&adapter);
+    if (!h || h->owner != this) {
+      lastError = "the adapter handle does not belong to the emulated segment";
+      return nullptr;
+    }
+    return h;
+  }
+
+  bool Chance(double p) {
+    if (p <= 0) return false;
+    if (p >= 1) return true;
+    if (!seeded || seededWith != faults.seed) {
+      rng.Seed(faults.seed);
+      seeded = true;
+      seededWith = faults.seed;
+    }
+    return rng.Uniform() < p;
+  }
+
+  void Record(RecordedFrame::Direction direction, int64_t atUs, const std::vector<uint8_t>& bytes) {
+    auto pos = std::upper_bound(recording.begin(), recording.end(), atUs,
+                                [](int64_t t, const RecordedFrame& f) { return t < f.timeUs; });
+    recording.insert(pos, RecordedFrame{direction, atUs, bytes});
+  }
+
+  // Puts a frame on its way to the station.
+  void Schedule(int64_t atUs, std::vector<uint8_t> bytes) {
+    Record(RecordedFrame::Direction::ToStation, atUs, bytes);
+    auto pos = std::upper_bound(inFlight.begin(), inFlight.end(), atUs,
+                                [](int64_t t, const Pending& p) { return t < p.atUs; });
+    inFlight.insert(pos, Pending{atUs, std::move(bytes)});
+  }
+
+  // Frames that have arrived go to every handle that was open when they arrived.
+  void Pump() {
+    const int64_t now = clock.NowUs();
+    size_t n = 0;
+    while (n < inFlight.size() && inFlight[n].atUs <= now) {
+      for (Handle* h : open)
+        if (h->openedUs <= inFlight[n].atUs) h->queue.push_back(inFlight[n]);
+      ++n;
+    }
+    inFlight.erase(inFlight.begin(), inFlight.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+
+  void Deliver(const Outgoing& reply) {
+    if (Chance(faults.dropToStation)) return;
+    const std::vector<uint8_t>& bytes = reply.bytes;
+    int64_t at = reply.atUs + faults.replyDelayUs;
+    const bool getReply = bytes.size() >= rrcp::kGetReplyMinLength && bytes[15] == rrcp::kOpGetReply;
+    if (getReply && faults.lateNextReply) {
+      faults.lateNextReply = false;
+      at += faults.lateReplyDelayUs;
+    }
+    Mac destination{};
+    std::memcpy(destination.data(), bytes.data(), 6);
+    // Strays travel with the reply and come first, so a careless filter takes them instead.
+    if (Chance(faults.strayIpv4)) Schedule(at, Ipv4Frame(destination));
+    if (getReply && Chance(faults.strayOtherRegister)) {
+      std::vector<uint8_t> s = bytes;
+      const uint16_t r = static_cast<uint16_t>((s[18] | s[19] << 8) + 1);
+      s[18] = static_cast<uint8_t>(r & 0xFF);
+      s[19] = static_cast<uint8_t>(r >> 8);
+      for (int i = 20; i < 24; ++i) s[i] = static_cast<uint8_t>(~s[i]);
+      Schedule(at, std::move(s));
+    }
+    if (getReply && Chance(faults.strayOtherMac)) {
+      std::vector<uint8_t> s = bytes;
+      std::memcpy(s.data() + 6, kStrangerMac.data(), 6);
+      for (int i = 20; i < 24; ++i) s[i] = static_cast<uint8_t>(~s[i]);
+      Schedule(at, std::move(s));
+    }
+    if (Chance(faults.strayTruncated)) {
+      const size_t keep = getReply ? rrcp::kGetReplyMinLength - 2 : rrcp::kHelloReplyMinLength - 2;
+      Schedule(at, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(keep, bytes.size()))));
+    }
+    Schedule(at, bytes);
+    if (Chance(faults.duplicateReplies)) Schedule(at + std::max<int64_t>(0, faults.duplicateDelayUs), bytes);
+  }
+
+  void SendOne(const uint8_t* data, size_t length) {
+    const int64_t now = clock.NowUs();
+    std::vector<uint8_t> bytes(data, data + length);
+    Record(RecordedFrame::Direction::FromStation, now, bytes);
+    if (faults.echoStationFrames) {
+      auto pos = std::upper_bound(inFlight.begin(), inFlight.end(), now,
+                                  [](int64_t t, const Pending& p) { return t < p.atUs; });
+      inFlight.insert(pos, Pending{now, bytes});
+    }
+    if (Chance(faults.dropToSwitches)) return;
+    Mac source{};
+    std::memcpy(source.data(), data + 6, 6);
+    for (const Outgoing& reply : network.FromStation(data, length, source, now)) Deliver(reply);
+  }
+};
+
+Segment::Segment(const Scenario& scenario, Clock& clock) : impl_(std::make_unique<Impl>(scenario, clock)) {}
+
+Segment::~Segment() = default;
+
+std::string Segment::GetVersion() { return "4.1 brisfell-sim"; }
+
+std::string Segment::AdapterDescriptionText() const {
+  const int n = impl_->network.SwitchCount();
+  return Format("Brisfell emulated segment (%d switch%s)", n, n == 1 ? "" : "es");
+}
+
+const Mac& Segment::StationMac() const { return impl_->network.StationMac(); }
+
+bool Segment::GetAdapterNames(uint8_t* buffer, uint32_t size, bool wide) {
+  std::vector<uint8_t> list;
+  for (const char* c = kAdapterName; *c; ++c) {
+    list.push_back(static_cast<uint8_t>(*c));
+    if (wide) list.push_back(0);  // UTF-16, low byte first
+  }
+  const size_t terminators = wide ? 4 : 2;  // the name's, then the empty name ending the list
+  list.insert(list.end(), terminators, 0);
+  const std::string description = AdapterDescriptionText();
+  list.insert(list.end(), description.begin(), description.end());
+  list.push_back(0);
+  if (!buffer || list.size() > size) {
+    impl_->lastError = "the adapter name buffer is too small";
+    return false;
+  }
+  std::memcpy(buffer, list.data(), list.size());
+  return true;
+}
+
+std::unique_ptr<AdapterHandle> Segment::OpenAdapter(const uint8_t* name, bool wide) {
+  std::string text;
+  if (name) {
+    if (wide) {
+      for (size_t i = 0; i < 1024 && (name[i] || name[i + 1]); i += 2)
+        text += name[i + 1] == 0 && name[i] < 0x80 ? static_cast<char>(name[i]) : '?';
+    } else {
+      for (size_t i = 0; i < 1024 && name[i]; ++i) text += static_cast<char>(name[i]);
+    }
+  }
+  if (text != kAdapterName) {
+    impl_->lastError = "no adapter named \"" + text + "\" on the emulated segment";
+    return nullptr;
+  }
+  auto handle = std::make_unique<Impl::Handle>();
+  handle->owner = impl_.get();
+  handle->openedUs = impl_->clock.NowUs();
+  impl_->open.push_back(handle.get());
+  return handle;
+}
+
+void Segment::CloseAdapter(std::unique_ptr<AdapterHandle> adapter) { adapter.reset(); }
+
+bool Segment::GetNetType(AdapterHandle& adapter, uint32_t& linkType) {
+  if (!impl_->Own(adapter)) return false;
+  linkType = driver::kLinkTypeEthernet;
+  return true;
+}
+
+bool Segment::Request(AdapterHandle& adapter, uint32_t oid, uint8_t* data, uint32_t length) {
+  if (!impl_->Own(adapter) || !data) return false;
+  std::memset(data, 0, length);
+  if (oid == driver::kOidStationAddress) {
+    if (length < 6) {
+      impl_->lastError = "the station address needs 6 bytes";
+      return false;
+    }
+    std::memcpy(data, StationMac().data(), 6);
+  }
+  return true;
+}
+
+bool Segment::SetHwFilter(AdapterHandle& adapter, uint32_t) { return impl_->Own(adapter) != nullptr; }
+
+bool Segment::SetBuff(AdapterHandle& adapter, uint32_t) { return impl_->Own(adapter) != nullptr; }
+
+bool Segment::SetReadTimeout(AdapterHandle& adapter, int milliseconds) {
+  auto* h = impl_->Own(adapter);
+  if (!h) return false;
+  h->readTimeoutMs = milliseconds;
+  return true;
+}
+
+bool Segment::SetNumWrites(AdapterHandle& adapter, int count) {
+  auto* h = impl_->Own(adapter);
+  if (!h) return false;
+  h->numWrites = count < 1 ? 1 : count;
+  return true;
+}
+
+bool Segment::SendPacket(AdapterHandle& adapter, Packet& packet) {
+  auto* h = impl_->Own(adapter);
+  if (!h) return false;
+  if (!packet.buffer || packet.length < kMinFrame || packet.length > kMaxFrame) {
+    impl_->lastError = "a frame must be 14 to 1514 bytes long";
+    return false;
+  }
+  for (int i = 0; i < h->numWrites; ++i) impl_->SendOne(packet.buffer, packet.length);
+  return true;
+}
+
+bool Segment::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
+  auto* h = impl_->Own(adapter);
+  if (!h) return false;
+  packet.bytesReceived = 0;
+  Clock& clock = impl_->clock;
+  impl_->Pump();
+  if (h->queue.empty()) {
+    // Nothing has arrived: wait for the next frame, but no longer than the read time-out.
+    // A time-out of zero or less waits for the next frame, or not at all when none is coming.
+    const int64_t now = clock.NowUs();
+    const int64_t timeoutUs = static_cast<int64_t>(h->readTimeoutMs) * 1000;
+    const bool coming = !impl_->inFlight.empty();
+    const int64_t next = coming ? impl_->inFlight.front().atUs : 0;
+    if (coming && (timeoutUs <= 0 || next - now <= timeoutUs)) {
+      clock.SleepUs(next - now);
+    } else if (timeoutUs > 0) {
+      clock.SleepUs(timeoutUs);
+    }
+    impl_->Pump();
+  }
+  std::vector<uint8_t> batch;
+  while (!h->queue.empty()) {
+    const auto& f = h->queue.front();
+    const size_t before = batch.size();
+    AppendCaptured(batch, f.bytes.data(), f.bytes.size(), f.atUs);
+    if (batch.size() > packet.length) {
+      batch.resize(before);
+      break;
+    }
+    h->queue.pop_front();
+  }
+  if (batch.empty() && !h->queue.empty()) {
+    impl_->lastError = "the receive buffer is too small for the next frame";
+    return false;
+  }
+  if (!batch.empty()) {
+    if (!packet.buffer) {
+      impl_->lastError = "no receive buffer";
+      return false;
+    }
+    std::memcpy(packet.buffer, batch.data(), batch.size());
+  }
+  packet.bytesReceived = static_cast<uint32_t>(batch.size());
+  return true;
+}
+
+void Segment::DiscardPending(AdapterHandle& adapter) {
+  auto* h = impl_->Own(adapter);
+  if (!h) return;
+  impl_->Pump();
+  h->queue.clear();
+}
+
+std::string Segment::LastError() const { return impl_->lastError; }
+
+int Segment::SwitchCount() const { return impl_->network.SwitchCount(); }
+
+EmulatedSwitch& Segment::Switch(int i) { return impl_->network.Switch(i); }
+
+EmulatedSwitch* Segment::FindSwitch(const Mac& mac) { return impl_->network.FindSwitch(mac); }
+
+Faults& Segment::GetFaults() { return impl_->faults; }
+
+Network& Segment::GetNetwork() { return impl_->network; }
+
+int Segment::OpenAdapterCount() const { return static_cast<int>(impl_->open.size()); }
+
+size_t Segment::FramesInFlight() const { return impl_->inFlight.size(); }
+
+const std::vector<RecordedFrame>& Segment::Recording() const { return impl_->recording; }
+
+void Segment::ClearRecording() { impl_->recording.clear(); }
+
+size_t Segment::FramesFromStation() const {
+  return static_cast<size_t>(std::count_if(impl_->recording.begin(), impl_->recording.end(), [](const RecordedFrame& f) {
+    return f.direction == RecordedFrame::Direction::FromStation;
+  }));
+}
+
+bool Segment::WritePcap(const std::string& path) const {
+  PcapWriter writer;
+  if (!writer.Open(path)) return false;
+  for (const auto& f : impl_->recording) writer.Write(f.bytes.data(), f.bytes.size(), f.timeUs);
+  return writer.Close();
+}
+
+}  // namespace brisfell::sim
