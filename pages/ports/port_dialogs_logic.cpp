@@ -104,17 +104,18 @@ PortDialogState OpenPortDialog(PageContext& context) {
     if (!ReadSinglePort(context.engine, context.Switch(), state.chip, regs)) return state;
   }
   state.settings = SettingsFromRegisters(regs, state.chip);
+  state.read = true;
   return state;
 }
 
-void ApplyPortDialog(PageContext& context, const PortDialogState& state, const PortSettings& chosen) {
-  if (!context.Ready() || state.chip < 0) return;
+bool ApplyPortDialog(PageContext& context, const PortDialogState& state, const PortSettings& chosen) {
+  if (!context.Ready() || state.chip < 0) return false;
   Engine& engine = context.engine;
   const int sw = context.Switch();
   const int k = state.chip;
   AdapterIo io(engine);
   SinglePortRegisters read;
-  if (!ReadSinglePort(engine, sw, k, read)) return;
+  if (!ReadSinglePort(engine, sw, k, read)) return false;
   const SinglePortRegisters next = ApplySinglePort(read, k, chosen);
   if (next.bandwidth != read.bandwidth) engine.WriteRegister(sw, PairRegister(kRegPortBandwidth, k), next.bandwidth);
   if (next.disable != read.disable) engine.WriteRegister(sw, DisableRegister(k), next.disable);
@@ -123,6 +124,7 @@ void ApplyPortDialog(PageContext& context, const PortDialogState& state, const P
     // A new advertisement takes effect only after the chip renegotiates.
     engine.WriteRegister(sw, kRegReset, kSoftResetCommand);
   }
+  return true;
 }
 
 std::array<uint16_t, 28> PortsDialogRegisters() {
@@ -166,8 +168,8 @@ void ApplyPortsGroups(std::map<uint16_t, uint32_t>& registers, uint32_t chipMask
     forEach([&](int k) { editByte(kRegPortAdvertise, k, [&](uint8_t a) { return ApplyAdvertise(a, k, -1, s.pause); }); });
 }
 
-void ApplyPortsDialog(PageContext& context, const PortsChoice& choice) {
-  if (!context.Ready()) return;
+bool ApplyPortsDialog(PageContext& context, const PortsChoice& choice) {
+  if (!context.Ready()) return false;
   Engine& engine = context.engine;
   const int sw = context.Switch();
   const int n = std::clamp(context.PortCount(), 0, kMaxChipPorts);
@@ -177,17 +179,18 @@ void ApplyPortsDialog(PageContext& context, const PortsChoice& choice) {
     const int chip = engine.MapPortToChip(sw, p);
     if (chip >= 0) mask |= 1u << chip;
   }
-  if (mask == 0) return;
+  if (mask == 0) return false;
 
   const auto order = PortsDialogRegisters();
   RegisterReader reader(engine, sw);
   AdapterIo io(engine);
   for (uint16_t reg : order)
-    if (!reader.Read(reg)) return;
+    if (!reader.Read(reg)) return false;
   std::map<uint16_t, uint32_t> registers = reader.Values();
   ApplyPortsGroups(registers, mask, n, choice);
   for (uint16_t reg : order) engine.WriteRegister(sw, reg, registers[reg]);
   engine.WriteRegister(sw, kRegReset, kSoftResetCommand);
+  return true;
 }
 
 }  // namespace brisfell

@@ -44,12 +44,14 @@ struct PortDialogState {
   int chip = -1;
   std::string title;      // "Config Port %d"
   PortSettings settings;  // as read when the dialog opened
+  bool read = false;      // the settings came from the switch
 };
 // Opening for ctx.selectedListRow: the title and the port's settings from the switch.
 PortDialogState OpenPortDialog(PageContext& context);
 // OK: reads the three registers again and writes those that change (bandwidth, disable,
 // advertise), and the soft reset right after a changed advertise register.
-void ApplyPortDialog(PageContext& context, const PortDialogState& state, const PortSettings& chosen);
+// False when nothing could be done (no switch, or a read failed).
+bool ApplyPortDialog(PageContext& context, const PortDialogState& state, const PortSettings& chosen);
 
 // The multi-port dialog.
 struct PortsChoice {
@@ -67,7 +69,8 @@ std::array<uint16_t, 28> PortsDialogRegisters();
 // The ticked groups applied to every chip port in `chipMask` below n.
 void ApplyPortsGroups(std::map<uint16_t, uint32_t>& registers, uint32_t chipMask, int n, const PortsChoice& choice);
 // OK: with at least one port ticked, reads the 28 registers, applies the ticked groups,
-// writes all 28 back and sends the soft reset.
-void ApplyPortsDialog(PageContext& context, const PortsChoice& choice);
+// writes all 28 back and sends the soft reset. False when no port is ticked, no switch is
+// current or a read failed.
+bool ApplyPortsDialog(PageContext& context, const PortsChoice& choice);
 
 }  // namespace brisfell

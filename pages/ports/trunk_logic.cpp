@@ -74,19 +74,21 @@ TrunkDialogState OpenTrunkDialog(PageContext& context) {
     if (!context.engine.ReadRegister(context.Switch(), kRegTrunkEnable, value, kRegisterTimeoutMs)) return state;
   }
   state.ticked = TrunkTicks(state.portCount, state.visibleBoxes, value);
+  state.read = true;
   return state;
 }
 
-void ApplyTrunkDialog(PageContext& context, const TrunkDialogState& state,
+bool ApplyTrunkDialog(PageContext& context, const TrunkDialogState& state,
                       const std::array<bool, kMaxTrunkBoxes>& ticked) {
-  if (!context.Ready()) return;
+  if (!context.Ready()) return false;
   Engine& engine = context.engine;
   const int sw = context.Switch();
   AdapterIo io(engine);
   uint32_t read = 0;
   // Above 24 ports the register is the eight boxes and nothing else, so it is not read.
-  if (state.portCount <= 24 && !engine.ReadRegister(sw, kRegTrunkEnable, read, kRegisterTimeoutMs)) return;
+  if (state.portCount <= 24 && !engine.ReadRegister(sw, kRegTrunkEnable, read, kRegisterTimeoutMs)) return false;
   engine.WriteRegister(sw, kRegTrunkEnable, TrunkValue(state.portCount, state.visibleBoxes, read, ticked));
+  return true;
 }
 
 }  // namespace brisfell

@@ -17,6 +17,7 @@ struct TrunkDialogState {
   int visibleBoxes = kMaxTrunkBoxes;
   std::array<std::string, kMaxTrunkBoxes> captions;
   std::array<bool, kMaxTrunkBoxes> ticked{};
+  bool read = false;  // the boxes came from the switch
 };
 
 // Number of groups the model offers: eight fixed groups above 24 ports, else n/4 from its table.
@@ -32,8 +33,9 @@ uint32_t TrunkValue(int portCount, int groups, uint32_t read, const std::array<b
 
 // Opening: captions for the current switch and the boxes from 0x0307 when it can be read.
 TrunkDialogState OpenTrunkDialog(PageContext& context);
-// OK: writes 0x0307 (after a fresh read on switches of 24 ports or fewer).
-void ApplyTrunkDialog(PageContext& context, const TrunkDialogState& state,
+// OK: writes 0x0307 (after a fresh read on switches of 24 ports or fewer). False when nothing
+// was written (no switch, or the read failed).
+bool ApplyTrunkDialog(PageContext& context, const TrunkDialogState& state,
                       const std::array<bool, kMaxTrunkBoxes>& ticked);
 
 }  // namespace brisfell

@@ -147,19 +147,21 @@ MibConfigState OpenMibConfig(PageContext& context) {
       return state;
   }
   for (int c = 0; c < 3; ++c) state.codes[c] = MibCode(value, state.chip, c);
+  state.read = true;
   return state;
 }
 
-void ApplyMibConfig(PageContext& context, const MibConfigState& state, const std::array<int, 3>& codes) {
-  if (!context.Ready() || state.chip < 0) return;
+bool ApplyMibConfig(PageContext& context, const MibConfigState& state, const std::array<int, 3>& codes) {
+  if (!context.Ready() || state.chip < 0) return false;
   const int sw = context.Switch();
   const uint16_t reg = MibSelectRegister(state.chip);
   AdapterIo io(context.engine);
   uint32_t value = 0;
-  if (!context.engine.ReadRegister(sw, reg, value, kRegisterTimeoutMs)) return;
+  if (!context.engine.ReadRegister(sw, reg, value, kRegisterTimeoutMs)) return false;
   // A list left without selection keeps the bits as read.
   const uint32_t updated = WithMibCodes(value, state.chip, codes);
   if (updated != value) context.engine.WriteRegister(sw, reg, updated);
+  return true;
 }
 
 }  // namespace brisfell

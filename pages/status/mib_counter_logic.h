@@ -54,10 +54,12 @@ struct MibConfigState {
   int chip = -1;
   std::string title;
   std::array<int, 3> codes{-1, -1, -1};  // -1: no selection
+  bool read = false;                      // the codes came from the switch
 };
 // Opening: the title, and the row's codes read from the switch when one is current.
 MibConfigState OpenMibConfig(PageContext& context);
 // OK: reads the selection register again and writes it only when the chosen codes change it.
-void ApplyMibConfig(PageContext& context, const MibConfigState& state, const std::array<int, 3>& codes);
+// False when nothing could be done (no switch, or the read failed).
+bool ApplyMibConfig(PageContext& context, const MibConfigState& state, const std::array<int, 3>& codes);
 
 }  // namespace brisfell
