@@ -53,7 +53,7 @@ EmulatedSwitch::EmulatedSwitch(const SwitchSpec& spec, Clock* clock)
   // switch nobody touched changes nothing.
   BuildEepromImage();
   for (int i = 0; i < 4; ++i)
-    eeprom_[eeprom::kVendorCopy + i] = static_cast<uint8_t>(spec.eepromVendorId >> (8 * i));
+    eeprom_[eeprom::kVendorCopy + i] = static_cast<uint8_t>(EepromVendorId(spec) >> (8 * i));
   for (const auto& [address, byte] : spec.eeprom)
     if (address < kEepromSize) eeprom_[address] = byte;
 
@@ -90,7 +90,9 @@ void EmulatedSwitch::LoadPowerOnDefaults() {
 }
 
 void EmulatedSwitch::BuildEepromImage() {
-  eeprom_.assign(kEepromSize, 0xFF);
+  // Unused bytes hold 0: an erased 0xFF would set the remote-access bit at address 0x0C on the
+  // models whose image does not cover it.
+  eeprom_.assign(kEepromSize, 0x00);
   for (const auto& row : map_) {
     const uint32_t v = Register(static_cast<uint16_t>(row.reg)) & row.mask;
     eeprom_[row.address] = static_cast<uint8_t>(v & 0xFF);

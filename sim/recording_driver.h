@@ -14,7 +14,8 @@ namespace brisfell::sim {
 class RecordingDriver : public PacketDriver {
  public:
   // Sent frames are stamped with `clock` when given, else with the wall-clock time; received
-  // frames keep the time stamps of their capture headers. Neither `inner` nor `writer` is owned.
+  // frames keep the time stamps of their capture headers. Over the emulated segment, pass the
+  // segment's clock so that both kinds of stamp agree. Neither `inner` nor `writer` is owned.
   RecordingDriver(PacketDriver& inner, PcapWriter& writer, Clock* clock = nullptr);
 
   std::string GetVersion() override { return inner_.GetVersion(); }

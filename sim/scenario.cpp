@@ -179,9 +179,8 @@ SwitchSpec ParseSwitch(const json& object, const std::string& where, size_t inde
       Fail(where + ".model", "must be \"16-port\", \"24-port\" or \"26-port\"");
     }
   }
-  s.eepromVendorId = object.contains("eepromVendorId")
-                         ? static_cast<uint32_t>(Number(object["eepromVendorId"], where + ".eepromVendorId", UINT32_MAX))
-                         : s.vendorId;
+  if (object.contains("eepromVendorId"))
+    s.eepromVendorId = static_cast<uint32_t>(Number(object["eepromVendorId"], where + ".eepromVendorId", UINT32_MAX));
   const int portCount = ModelPortCount(s);
   s.chipId = object.contains("chipId")
                  ? static_cast<uint16_t>(Number(object["chipId"], where + ".chipId", 0xFFFF))
@@ -272,9 +271,11 @@ std::string SwitchWhere(const Scenario& scenario, size_t i) {
 
 }  // namespace
 
+uint32_t EepromVendorId(const SwitchSpec& spec) { return spec.eepromVendorId.value_or(spec.vendorId); }
+
 uint32_t ModelVendorId(const SwitchSpec& spec) {
   if ((spec.vendorId >> 16) == kKnownMakerCode) return spec.vendorId;
-  if ((spec.eepromVendorId >> 16) == kKnownMakerCode) return spec.eepromVendorId;
+  if ((EepromVendorId(spec) >> 16) == kKnownMakerCode) return EepromVendorId(spec);
   return spec.vendorId;
 }
 

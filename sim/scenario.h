@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,8 +50,9 @@ struct PortState {
 struct SwitchSpec {
   std::string name;
   Mac mac{};
-  uint32_t vendorId = 0x6B2D7001;        // what the hello reply reports
-  uint32_t eepromVendorId = 0x6B2D7001;  // the copy in EEPROM bytes 26-29
+  uint32_t vendorId = 0x6B2D7001;  // what the hello reply reports
+  // The copy in EEPROM bytes 26-29; none means the same as vendorId.
+  std::optional<uint32_t> eepromVendorId;
   uint16_t chipId = 0;
   uint16_t key = kDefaultAuthKey;
   std::array<PortState, kMaxChipPorts> ports{};
@@ -82,6 +84,7 @@ struct Scenario {
   bool operator==(const Scenario&) const = default;
 };
 
+uint32_t EepromVendorId(const SwitchSpec& spec);
 // The vendor identifier whose model a switch really is: the hello's when it carries the known
 // maker code, else the EEPROM copy's when that does, else the hello's (the generic chip).
 uint32_t ModelVendorId(const SwitchSpec& spec);
