@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QHBoxLayout>
+#include <algorithm>
 #include <QMenuBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -87,6 +88,7 @@ void MainWindow::BuildControls() {
 
   status_ = new QLabel(this);
   status_->setObjectName("adapterStatus");
+  status_->setContentsMargins(8, 2, 8, 2);
   statusBar()->addWidget(status_, 1);
   statusBar()->setSizeGripEnabled(true);
 
@@ -96,8 +98,11 @@ void MainWindow::BuildControls() {
   connect(groups_, &QTabWidget::currentChanged, this, &MainWindow::ShowGroup);
 
   // About the proportions of the 418 x 311 dialog-unit window, with room for the menu and
-  // status bars.
-  resize(780, 590);
+  // status bars, and wide enough that no group's tabs have to scroll.
+  int tabsWidth = 0;
+  for (int g = 0; g < PageSet::kGroupCount; ++g) tabsWidth = std::max(tabsWidth, pages_.Host(g).TabBarWidthHint());
+  const int width = std::max(780, tabsWidth + 70);
+  resize(width, width * 590 / 780);
 }
 
 void MainWindow::FillAdapterSelector() {

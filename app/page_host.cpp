@@ -1,6 +1,7 @@
 #include "app/page_host.h"
 
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QVBoxLayout>
 #include <stdexcept>
 
@@ -73,6 +74,12 @@ void PageHost::ShowPage(int k) {
     slot->layout()->addWidget(page->CreateWindow(slot));
   }
   window_->update();
+}
+
+int PageHost::TabBarWidthHint() const {
+  QTabBar bar;
+  for (const QString& caption : captions_) bar.addTab(caption);
+  return bar.sizeHint().width();
 }
 
 StatusHost::StatusHost() : PageHost("StatusHost", {"Overview", "Port Status", "MIB Counter"}) {}

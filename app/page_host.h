@@ -37,6 +37,8 @@ class PageHost {
   QWidget* Window() const { return window_; }
   QTabWidget* Tabs() const { return tabs_; }
   int WindowsCreated() const { return windowsCreated_; }
+  // Width the host's tab bar needs to show every caption in full.
+  int TabBarWidthHint() const;
 
   // Destroys the current page's window and creates page k's; selects tab k.
   void ShowPage(int k);
