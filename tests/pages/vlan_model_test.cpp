@@ -1,21 +1,13 @@
 // The VLAN table rebuild and the whole-table layouts, on register images of the three models.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <initializer_list>
-#include <ostream>
 
 #include "pages/vlan/vlan_config.h"
 #include "pages/vlan/vlan_model.h"
+#include "vlan_fixture.h"
 
 namespace brisfell {
-
-void PrintTo(const VlanWrite& w, std::ostream* os) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "{0x%04X, 0x%04X}", w.reg, w.value);
-  *os << buf;
-}
-
 namespace {
 
 uint32_t Ports(std::initializer_list<int> chipPorts) {
