@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QPixmap>
 
+#include "app/about_dialog.h"
+
 namespace brisfell {
 namespace {
 
@@ -62,6 +64,16 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
       }
     }
   }
+  // The about box too, as the Help menu opens it.
+  AboutDialog about(&window);
+  about.show();
+  Settle();
+  const QString aboutPath = QDir(dir).filePath("about.png");
+  if (!about.grab().save(aboutPath, "PNG")) {
+    error = QString("Cannot write %1.").arg(aboutPath);
+    return false;
+  }
+  written << aboutPath;
   return true;
 }
 

@@ -14,6 +14,7 @@ QString FileNamePart(const QString& caption);
 // Chooses `adapter` (which runs discovery), then for every switch found shows every group and
 // every tab and saves the window as DIR/sw<switch>-<group>-<tab index>-<tab>.png. False with
 // a message when the directory cannot be made, nothing answered, or a picture cannot be saved.
+// The about box is saved last, as DIR/about.png.
 bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStringList& written, QString& error);
 
 }  // namespace brisfell

@@ -174,7 +174,8 @@ TEST(EmulatedShellTest, ScreenshotsCoverEverySwitchGroupAndTab) {
   int views = 0;
   for (int g = 0; g < PageSet::kGroupCount; ++g) views += s.rig->Host(g).TabCount();
   EXPECT_EQ(views, 14);
-  ASSERT_EQ(written.size(), 2 * views);
+  ASSERT_EQ(written.size(), 2 * views + 1);
+  EXPECT_EQ(written.last(), QDir(out.filePath("shots")).filePath("about.png"));
   const QDir dir(out.filePath("shots"));
   EXPECT_TRUE(dir.exists("sw0-status-0-overview.png"));
   EXPECT_TRUE(dir.exists("sw0-status-1-port-status.png"));
