@@ -271,7 +271,7 @@ std::string SwitchWhere(const Scenario& scenario, size_t i) {
 
 }  // namespace
 
-uint32_t EepromVendorId(const SwitchSpec& spec) { return spec.eepromVendorId.value_or(spec.vendorId); }
+uint32_t EepromVendorId(const SwitchSpec& spec) { return spec.eepromVendorId ? spec.eepromVendorId : spec.vendorId; }
 
 uint32_t ModelVendorId(const SwitchSpec& spec) {
   if ((spec.vendorId >> 16) == kKnownMakerCode) return spec.vendorId;

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,8 +50,9 @@ struct SwitchSpec {
   std::string name;
   Mac mac{};
   uint32_t vendorId = 0x6B2D7001;  // what the hello reply reports
-  // The copy in EEPROM bytes 26-29; none means the same as vendorId.
-  std::optional<uint32_t> eepromVendorId;
+  // The copy in EEPROM bytes 26-29; 0 means the same as vendorId (bytes 26-29 can still be set
+  // to anything through `eeprom`).
+  uint32_t eepromVendorId = 0;
   uint16_t chipId = 0;
   uint16_t key = kDefaultAuthKey;
   std::array<PortState, kMaxChipPorts> ports{};
