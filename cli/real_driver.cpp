@@ -1,10 +1,11 @@
 #include "cli/cli.h"
+#include "engine/pcap/pcap_driver.h"
 
 namespace brisfell::cli {
 
 std::unique_ptr<PacketDriver> CreateRealDriver(std::string& why) {
-  why = "this build has no packet driver for real adapters; use --sim";
-  return nullptr;
+  why.clear();
+  return std::make_unique<PcapDriver>();
 }
 
 }  // namespace brisfell::cli

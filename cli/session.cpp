@@ -3,6 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli.h"
+#include "sim/pcap_writer.h"
+#include "sim/recording_driver.h"
 #include "sim/scenario.h"
 #include "sim/segment.h"
 
@@ -18,7 +20,9 @@ std::vector<CommandSetup>& CommandSetups() {
 CommandRegistrar::CommandRegistrar(CommandSetup setup) { CommandSetups().push_back(std::move(setup)); }
 
 CLI::App* SharedSubcommand(CLI::App& app, const std::string& name, const std::string& description) {
-  if (CLI::App* existing = app.get_subcommand_no_throw(name)) return existing;
+  // get_subcommand throws when there is none (CLI11 2.1 has no non-throwing look-up).
+  for (CLI::App* existing : app.get_subcommands([&](CLI::App* s) { return s->get_name() == name; }))
+    return existing;
   CLI::App* sub = app.add_subcommand(name, description);
   sub->require_subcommand(1);
   return sub;
@@ -118,6 +122,9 @@ struct Session::Impl {
   std::unique_ptr<Clock> clock;
   std::unique_ptr<sim::Segment> segment;
   std::unique_ptr<PacketDriver> realDriver;
+  // --pcap: every frame through the driver also goes to the file (both outlive the engine).
+  std::unique_ptr<sim::PcapWriter> pcapWriter;
+  std::unique_ptr<sim::RecordingDriver> recorder;
   PacketDriver* driver = nullptr;
   std::unique_ptr<Engine> engine;
   CliPrompt prompt;
@@ -155,6 +162,18 @@ Engine* Session::OpenEngine() {
     }
     impl_->driver = impl_->realDriver.get();
     impl_->clock = std::make_unique<SystemClock>();
+  }
+  if (!options_.pcapPath.empty()) {
+    impl_->pcapWriter = std::make_unique<sim::PcapWriter>();
+    if (!impl_->pcapWriter->Open(options_.pcapPath)) {
+      Error("cannot record to " + options_.pcapPath + ": " + impl_->pcapWriter->LastError());
+      return nullptr;
+    }
+    // Sent frames are stamped on the session's clock, like the capture headers of the
+    // emulated segment; a real adapter's frames carry wall-clock time on both sides.
+    impl_->recorder = std::make_unique<sim::RecordingDriver>(*impl_->driver, *impl_->pcapWriter,
+                                                             options_.sim ? impl_->clock.get() : nullptr);
+    impl_->driver = impl_->recorder.get();
   }
   impl_->engine = std::make_unique<Engine>(*impl_->driver, *impl_->clock);
   impl_->engine->SetErrorNotifier([this](const std::string& m) { impl_->prompt.Message("", m, PromptIcon::Error); });

@@ -1,0 +1,182 @@
+// brisfell-sim: the switches of a scenario answering RRCP on a real Ethernet interface, so
+// that the console (or anything else speaking RRCP) can be run against them over a real wire.
+// Replies go out as soon as a frame has been handled; the wire adds its own delay.
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/clock.h"
+#include "engine/frames.h"
+#include "engine/pcap/pcap_port.h"
+#include "sim/network.h"
+#include "sim/scenario.h"
+
+namespace {
+
+using namespace brisfell;
+
+int g_wakeWrite = -1;
+volatile sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) {
+  g_stop = 1;
+  const char c = 1;
+  [[maybe_unused]] ssize_t ignored = write(g_wakeWrite, &c, 1);
+}
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+Mac MacAt(const uint8_t* p) {
+  Mac m{};
+  std::memcpy(m.data(), p, 6);
+  return m;
+}
+
+// One line per frame: opcode, source > destination, then the fields that opcode carries.
+std::string DescribeFrame(const uint8_t* f, size_t n) {
+  if (n < 16) return Format("short frame (%zu bytes)", n);
+  std::string line;
+  const uint8_t op = f[15];
+  switch (op) {
+    case rrcp::kOpHello: line = "hello"; break;
+    case rrcp::kOpHelloReply: line = "hello-reply"; break;
+    case rrcp::kOpGet: line = "get"; break;
+    case rrcp::kOpGetReply: line = "get-reply"; break;
+    case rrcp::kOpSet: line = "set"; break;
+    default: line = Format("opcode 0x%02X", op); break;
+  }
+  line += " " + FormatMac(MacAt(f + 6)) + " > " + FormatMac(MacAt(f));
+  if (n >= 18) line += Format(" key 0x%02X%02X", f[16], f[17]);
+  if ((op == rrcp::kOpGet || op == rrcp::kOpGetReply || op == rrcp::kOpSet) && n >= 20)
+    line += Format(" reg 0x%04X", Le16(f + 18));
+  if ((op == rrcp::kOpGetReply || op == rrcp::kOpSet) && n >= 24) line += Format(" value 0x%08X", Le32(f + 20));
+  if (op == rrcp::kOpHelloReply && n >= 32)
+    line += Format(" down %u up %u via %s chip 0x%04X vendor 0x%08X", f[18], f[19], FormatMac(MacAt(f + 20)).c_str(),
+                   Le16(f + 26), Le32(f + 28));
+  return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"brisfell-sim: emulated RRCP switches answering on a real Ethernet interface", "brisfell-sim"};
+  std::string interfaceName;
+  std::string scenarioFile;
+  bool verbose = false;
+  app.add_option("-i,--interface", interfaceName, "The Ethernet interface to answer on")->required();
+  app.add_option("--scenario", scenarioFile, "Scenario file (JSON); the built-in scenario without it");
+  app.add_flag("-v,--verbose", verbose, "Log every frame received and sent, one line each");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;
+  }
+
+  sim::Scenario scenario;
+  try {
+    scenario = scenarioFile.empty() ? sim::DefaultScenario() : sim::LoadScenarioFile(scenarioFile);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "brisfell-sim: cannot load scenario: %s\n", e.what());
+    return 1;
+  }
+  SystemClock clock;
+  std::unique_ptr<sim::Network> network;
+  try {
+    network = std::make_unique<sim::Network>(scenario, &clock);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "brisfell-sim: %s\n", e.what());
+    return 1;
+  }
+
+  pcapdrv::PcapPort port;
+  if (!port.Open(interfaceName, 2 * 1024 * 1024)) {
+    std::fprintf(stderr, "brisfell-sim: %s\n", port.Error().c_str());
+    return 1;
+  }
+  if (port.LinkType() != pcapdrv::kDltEthernet) {
+    std::fprintf(stderr, "brisfell-sim: %s is not an Ethernet interface\n", interfaceName.c_str());
+    return 1;
+  }
+  // Frames from this interface itself, or from one of our own switches, are never answered.
+  std::vector<Mac> ownMacs;
+  if (auto mac = port.HardwareAddress()) ownMacs.push_back(*mac);
+  for (int i = 0; i < network->SwitchCount(); ++i) ownMacs.push_back(network->Switch(i).MacAddress());
+
+  int wake[2];
+  if (pipe(wake) != 0) {
+    std::perror("brisfell-sim: pipe");
+    return 1;
+  }
+  g_wakeWrite = wake[1];
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  std::string names;
+  for (int i = 0; i < network->SwitchCount(); ++i) {
+    const sim::EmulatedSwitch& sw = network->Switch(i);
+    names += (i ? ", " : "") + sw.Name() + " " + FormatMac(sw.MacAddress());
+  }
+  std::printf("brisfell-sim: emulating %d switch%s of scenario \"%s\" on %s: %s\n", network->SwitchCount(),
+              network->SwitchCount() == 1 ? "" : "es", scenario.name.c_str(), interfaceName.c_str(), names.c_str());
+  std::fflush(stdout);
+
+  std::vector<std::vector<uint8_t>> replies;
+  auto handle = [&](const pcapdrv::CapturedFrame& f) {
+    if (f.capturedLength < 16) return;
+    const Mac source = MacAt(f.data + 6);
+    for (const Mac& own : ownMacs)
+      if (source == own) return;
+    if (verbose) std::printf("<- %s\n", DescribeFrame(f.data, f.capturedLength).c_str());
+    for (auto& out : network->FromStation(f.data, f.capturedLength, source, clock.NowUs()))
+      replies.push_back(std::move(out.bytes));
+  };
+
+  int status = 0;
+  while (!g_stop) {
+    pollfd fds[2] = {{port.Fd(), POLLIN, 0}, {wake[0], POLLIN, 0}};
+    const int n = poll(fds, 2, -1);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      std::perror("brisfell-sim: poll");
+      status = 1;
+      break;
+    }
+    if (g_stop) break;
+    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+      std::fprintf(stderr, "brisfell-sim: %s is no longer usable\n", interfaceName.c_str());
+      status = 1;
+      break;
+    }
+    if (!(fds[0].revents & POLLIN)) continue;
+    replies.clear();
+    if (port.Drain(handle) < 0) {
+      std::fprintf(stderr, "brisfell-sim: %s\n", port.Error().c_str());
+      status = 1;
+      break;
+    }
+    for (const auto& r : replies) {
+      if (!port.Send(r.data(), r.size())) std::fprintf(stderr, "brisfell-sim: %s\n", port.Error().c_str());
+      if (verbose) std::printf("-> %s\n", DescribeFrame(r.data(), r.size()).c_str());
+    }
+    if (verbose) std::fflush(stdout);
+  }
+  if (g_stop) std::printf("brisfell-sim: stopped\n");
+  port.Close();
+  close(wake[0]);
+  close(wake[1]);
+  return status;
+}
