@@ -1,5 +1,6 @@
 #include "app/app_session.h"
 
+#include <QFile>
 #include <cstdio>
 #include <stdexcept>
 
@@ -41,7 +42,7 @@ std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QSt
     try {
       const sim::Scenario scenario = options.scenarioFile.isEmpty()
                                          ? sim::DefaultScenario()
-                                         : sim::LoadScenarioFile(options.scenarioFile.toStdString());
+                                         : sim::LoadScenarioFile(QFile::encodeName(options.scenarioFile).toStdString());
       s->segment_ = std::make_unique<sim::Segment>(scenario, s->clock_);
     } catch (const std::exception& e) {
       error = QString("Cannot load the scenario %1: %2").arg(options.scenarioFile, QString::fromStdString(e.what()));

@@ -23,8 +23,9 @@ bool ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options, QS
     error = parser.errorText();
     return false;
   }
-  if (parser.isSet(help) || parser.isSet(version)) {
-    const QString text = parser.isSet(help) ? parser.helpText()
+  const bool wantsHelp = parser.isSet(help) || parser.isSet("help-all");
+  if (wantsHelp || parser.isSet(version)) {
+    const QString text = wantsHelp ? parser.helpText()
                                             : QString("%1 %2\n").arg("brisfell", "3.30");
     std::fputs(text.toLocal8Bit().constData(), stdout);
     options.helpOrVersion = true;

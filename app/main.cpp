@@ -2,6 +2,7 @@
 // segment), and runs until its main window is closed.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/app_session.h"
 #include "app/artwork.h"
@@ -29,6 +30,12 @@ int main(int argc, char** argv) {
   }
 
   if (!options.screenshotsDir.isEmpty()) {
+    // The offscreen platform says it cannot pass size hints on, once per window: not news here.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+      if (message.contains("propagateSizeHints")) return;
+      std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+      if (type == QtFatalMsg) std::abort();
+    });
     const int adapter = session->EmulatedAdapterIndex();
     if (adapter < 0) {
       std::fprintf(stderr, "brisfell: the emulated segment is not among the adapters\n");

@@ -69,6 +69,8 @@ TEST(EmulatedShellTest, ChoosingTheAdapterDiscoversAndListsTheSwitches) {
   EXPECT_EQ(w.CurrentGroup(), 0);
   EXPECT_EQ(FirstCell(s.Overview().DeviceList(), 1).toStdString(), FormatMac(s.GetEngine().GetSwitchRecord(0)->mac));
 
+  EXPECT_TRUE(s.Overview().EditDatabaseButton()->isHidden());
+
   // Every choice of the adapter runs discovery again and starts over on switch 0.
   w.SelectSwitch(2);
   const size_t framesBefore = s.segment.FramesFromStation();
