@@ -1,0 +1,197 @@
+// The port and status commands run as the built brisfell-cli on the emulated segment. Each
+// run starts a fresh segment, so what a command wrote is checked in its pcap recording.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+struct SetFrame {
+  uint16_t reg;
+  uint32_t value;
+};
+
+class PortsCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("brisfell-ports-cli-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  // Runs brisfell-cli in the test's folder (its switch database lands there).
+  CliRun Cli(const std::string& args) {
+    const std::string errFile = (dir_ / "stderr.txt").string();
+    const std::string command = "cd '" + dir_.string() + "' && '" + std::string(BRISFELL_BIN_DIR) +
+                                "/brisfell-cli' " + args + " 2>'" + errFile + "'";
+    CliRun r;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return r;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream err(errFile);
+    r.err.assign(std::istreambuf_iterator<char>(err), {});
+    return r;
+  }
+
+  std::string Pcap() const { return (dir_ / "wire.pcap").string(); }
+
+  // The set frames of a recording, in order. Reads, hellos and discovery's EEPROM commands
+  // (0x0217, for switches of another maker) are skipped.
+  std::vector<SetFrame> Sets() const {
+    std::ifstream in(Pcap(), std::ios::binary);
+    std::vector<uint8_t> d((std::istreambuf_iterator<char>(in)), {});
+    std::vector<SetFrame> sets;
+    for (size_t i = 24; i + 16 <= d.size();) {
+      const uint32_t len = d[i + 8] | d[i + 9] << 8 | d[i + 10] << 16 | static_cast<uint32_t>(d[i + 11]) << 24;
+      const uint8_t* f = d.data() + i + 16;
+      if (len >= 24 && f[12] == 0x88 && f[13] == 0x99 && f[15] == 0x02 && (f[18] | f[19] << 8) != 0x0217)
+        sets.push_back({static_cast<uint16_t>(f[18] | f[19] << 8),
+                        f[20] | f[21] << 8 | f[22] << 16 | static_cast<uint32_t>(f[23]) << 24});
+      i += 16 + len;
+    }
+    return sets;
+  }
+
+  fs::path dir_;
+};
+
+// Switch indexes of the built-in scenario: 0 the 24-port core, 1 a 16-port, 3 the 26-port.
+TEST_F(PortsCli, ShowCommandsPrintThePagesCellsAsJson) {
+  CliRun r = Cli("--sim -s 3 --json show status");
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["columns"], nlohmann::json({"Port", "Linked", "Port Type", "Speed Duplex", "Flow Control",
+                                          "Tx Bandwidth", "Rx Bandwidth", "Trunk Setting"}));
+  ASSERT_EQ(j["rows"].size(), 26u);
+  EXPECT_EQ(j["rows"][24][0], "G1");
+  EXPECT_EQ(j["rows"][25][0], "G2");
+  EXPECT_TRUE(j["rows"][25][2] == "1000TX(TBI)" || j["rows"][25][2] == "1000TX(GMII)");
+
+  r = Cli("--sim -s 1 --json show ports");
+  ASSERT_EQ(r.status, 0) << r.err;
+  j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["columns"][5], "Pause Flow Control");
+  EXPECT_EQ(j["rows"].size(), 16u);
+
+  r = Cli("--sim -s 1 --json show trunks");
+  ASSERT_EQ(r.status, 0) << r.err;
+  j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j["rows"].size(), 4u);
+  EXPECT_EQ(j["rows"][0][0], "Trunk 1 (port 7, 8, 15, 16)");
+
+  r = Cli("--sim --json show mib");
+  ASSERT_EQ(r.status, 0) << r.err;
+  j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["rows"].size(), 24u);
+  EXPECT_EQ(j["columns"][2], "(unit)");
+}
+
+TEST_F(PortsCli, PortWritesOnlyTheChangedRegister) {
+  // Port 3 of the 24-port switch is chip 3: the high byte of 0x020B.
+  CliRun r = Cli("--sim -s 0 --pcap '" + Pcap() + "' port 3 tx 1m");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto sets = Sets();
+  ASSERT_EQ(sets.size(), 1u);
+  EXPECT_EQ(sets[0].reg, 0x020B);
+  EXPECT_EQ(sets[0].value >> 8 & 0x70, 0x40u);
+}
+
+TEST_F(PortsCli, PortSpeedChangeIsFollowedByTheSoftReset) {
+  CliRun r = Cli("--sim -s 3 --pcap '" + Pcap() + "' port G2 speed 1000f pause none");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto sets = Sets();
+  ASSERT_EQ(sets.size(), 2u);
+  EXPECT_EQ(sets[0].reg, 0x0616);
+  EXPECT_EQ(sets[0].value >> 8 & 0xFF, 0x90u);  // chip 25: 1000 full, auto flag, no pause
+  EXPECT_EQ(sets[1].reg, 0x0000);
+  EXPECT_EQ(sets[1].value, 1u);
+}
+
+TEST_F(PortsCli, PortsRewritesTheWholeBlockThenResets) {
+  CliRun r = Cli("--sim -s 3 --pcap '" + Pcap() + "' ports 1-2,G1 disable");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto sets = Sets();
+  ASSERT_EQ(sets.size(), 29u);
+  EXPECT_EQ(sets[0].reg, 0x0608);
+  EXPECT_EQ(sets[0].value & 0x3, 0x3u);
+  EXPECT_EQ(sets[1].reg, 0x0609);
+  EXPECT_EQ(sets[1].value >> 8 & 0x1, 0x1u);  // chip 24: bit 8 of the second register
+  EXPECT_EQ(sets[27].reg, 0x0616);
+  EXPECT_EQ(sets[28].reg, 0x0000);
+}
+
+TEST_F(PortsCli, TrunkAndMibCommands) {
+  CliRun r = Cli("--sim -s 0 --pcap '" + Pcap() + "' trunk 1 3");
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto sets = Sets();
+  ASSERT_EQ(sets.size(), 1u);
+  EXPECT_EQ(sets[0].reg, 0x0307);
+  EXPECT_EQ(sets[0].value & 0x7E, 0x0Au);
+
+  r = Cli("--sim -s 1 --pcap '" + Pcap() + "' mib-clear all");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Sets().size(), 52u);
+
+  r = Cli("--sim -s 1 --pcap '" + Pcap() + "' mib-all packets");
+  ASSERT_EQ(r.status, 0) << r.err;
+  sets = Sets();
+  ASSERT_EQ(sets.size(), 13u);
+  for (const auto& s : sets) EXPECT_EQ(s.value & 0xFFF, 0x555u);
+
+  r = Cli("--sim -s 3 --pcap '" + Pcap() + "' mib-select G2 crc collisions 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  sets = Sets();
+  ASSERT_EQ(sets.size(), 1u);  // the scenario counts packets there, so this is a change
+  EXPECT_EQ(sets[0].reg, 0x070C);
+  EXPECT_EQ(sets[0].value >> 6 & 0x3F, 0x1Eu);
+
+  // Choosing what is already selected writes nothing.
+  r = Cli("--sim -s 3 --pcap '" + Pcap() + "' mib-select G2 packets packets packets");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Sets().empty());
+}
+
+TEST_F(PortsCli, BadArgumentsAreUsageErrorsAndSendNoSet) {
+  for (const char* args : {"port 3 speed 10x", "port 25 disable", "port G1 enable", "ports 4-2 enable",
+                           "trunk 7", "mib-select 1 0 1 9", "mib-all frames", "port 1 rx"}) {
+    CliRun r = Cli(std::string("--sim -s 0 --pcap '") + Pcap() + "' " + args);
+    EXPECT_EQ(r.status, 2) << args << ": " << r.err;
+    EXPECT_FALSE(r.err.empty()) << args;
+    EXPECT_TRUE(Sets().empty()) << args;
+  }
+}
+
+TEST_F(PortsCli, SilentSwitchFailsWithoutWriting) {
+  std::ofstream(dir_ / "mute.json") << R"({"name": "mute", "station": {"mac": "02:0B:F1:00:00:01"},
+    "switches": [{"name": "s", "mac": "02:0B:F1:24:00:01", "vendorId": "0x6B2D7002", "muted": true}]})";
+  for (const char* args : {"show status", "show ports", "port 1 disable", "trunk 1", "mib-clear 1"}) {
+    CliRun r = Cli("--sim mute.json --pcap '" + Pcap() + "' " + args);
+    EXPECT_NE(r.status, 0) << args;
+    EXPECT_TRUE(Sets().empty()) << args;
+  }
+}
+
+}  // namespace
