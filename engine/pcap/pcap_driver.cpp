@@ -17,10 +17,14 @@ using Steady = std::chrono::steady_clock;
 
 class PcapDriver::Handle : public AdapterHandle {
  public:
-  PcapPort port;
+  std::unique_ptr<PcapPort> port;
   int readTimeoutMs = 0;
   int numWrites = 1;
+  bool failed = false;  // not worth keeping for the next open
 };
+
+PcapDriver::PcapDriver() = default;
+PcapDriver::~PcapDriver() = default;
 
 namespace {
 
@@ -37,6 +41,11 @@ int RemainingMs(Steady::time_point deadline) {
 bool PcapDriver::Fail(const std::string& why) {
   lastError_ = why;
   return false;
+}
+
+bool PcapDriver::Fail(Handle& handle) {
+  handle.failed = true;
+  return Fail(handle.port->Error());
 }
 
 PcapDriver::Handle* PcapDriver::Own(AdapterHandle& adapter) {
@@ -75,20 +84,33 @@ std::unique_ptr<AdapterHandle> PcapDriver::OpenAdapter(const uint8_t* name, bool
     return nullptr;
   }
   auto handle = std::make_unique<Handle>();
-  if (!handle->port.Open(interfaceName, driver::kKernelBuffer)) {
-    Fail(handle->port.Error());
-    return nullptr;
+  if (parked_ && parked_->InterfaceName() == interfaceName && parked_->Healthy()) {
+    handle->port = std::move(parked_);
+    auto drop = [](const pcapdrv::CapturedFrame&) {};
+    if (handle->port->Drain(drop) < 0) handle->port.reset();
+  }
+  parked_.reset();
+  if (!handle->port) {
+    handle->port = std::make_unique<PcapPort>();
+    if (!handle->port->Open(interfaceName, driver::kKernelBuffer)) {
+      Fail(handle->port->Error());
+      return nullptr;
+    }
   }
   lastError_.clear();
   return handle;
 }
 
-void PcapDriver::CloseAdapter(std::unique_ptr<AdapterHandle> adapter) { adapter.reset(); }
+void PcapDriver::CloseAdapter(std::unique_ptr<AdapterHandle> adapter) {
+  auto* h = adapter ? dynamic_cast<Handle*>(adapter.get()) : nullptr;
+  if (h && h->port && h->port->IsOpen() && !h->failed) parked_ = std::move(h->port);
+  adapter.reset();
+}
 
 bool PcapDriver::GetNetType(AdapterHandle& adapter, uint32_t& linkType) {
   Handle* h = Own(adapter);
   if (!h) return false;
-  const int dlt = h->port.LinkType();
+  const int dlt = h->port->LinkType();
   if (dlt == pcapdrv::kDltEthernet) {
     linkType = driver::kLinkTypeEthernet;
     return true;
@@ -96,7 +118,7 @@ bool PcapDriver::GetNetType(AdapterHandle& adapter, uint32_t& linkType) {
   // Any non-zero value: the engine only asks whether this is Ethernet.
   linkType = 1000 + static_cast<uint32_t>(dlt < 0 ? 0 : dlt);
   const char* dltName = pcap_datalink_val_to_name(dlt);
-  lastError_ = h->port.InterfaceName() + ": not an Ethernet adapter (link type " +
+  lastError_ = h->port->InterfaceName() + ": not an Ethernet adapter (link type " +
                (dltName ? dltName : std::to_string(dlt)) + ")";
   return true;
 }
@@ -106,8 +128,8 @@ bool PcapDriver::Request(AdapterHandle& adapter, uint32_t oid, uint8_t* data, ui
   if (!h) return false;
   if (oid != driver::kOidStationAddress || length < 6 || !data)
     return Fail("unsupported adapter request 0x" + Format("%08X", oid));
-  const auto mac = h->port.HardwareAddress();
-  if (!mac) return Fail(h->port.Error());
+  const auto mac = h->port->HardwareAddress();
+  if (!mac) return Fail(*h);
   std::memcpy(data, mac->data(), 6);
   return true;
 }
@@ -156,7 +178,7 @@ bool PcapDriver::SendPacket(AdapterHandle& adapter, Packet& packet) {
     length = kFrameSize;
   }
   for (int i = 0; i < h->numWrites; ++i)
-    if (!h->port.Send(frame, length)) return Fail(h->port.Error());
+    if (!h->port->Send(frame, length)) return Fail(*h);
   return true;
 }
 
@@ -176,11 +198,11 @@ bool PcapDriver::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
   };
   for (;;) {
     const int remaining = RemainingMs(deadline);
-    const int ready = h->port.Wait(remaining);
-    if (ready < 0) return Fail(h->port.Error());
+    const int ready = h->port->Wait(remaining);
+    if (ready < 0) return Fail(*h);
     if (ready > 0) {
       batch_.clear();
-      if (h->port.Drain(pack, maxFrames) < 0) return Fail(h->port.Error());
+      if (h->port->Drain(pack, maxFrames) < 0) return Fail(*h);
       if (!batch_.empty()) {
         std::memcpy(packet.buffer, batch_.data(), batch_.size());
         packet.bytesReceived = static_cast<uint32_t>(batch_.size());
@@ -195,7 +217,7 @@ void PcapDriver::DiscardPending(AdapterHandle& adapter) {
   Handle* h = Own(adapter);
   if (!h) return;
   auto drop = [](const pcapdrv::CapturedFrame&) {};
-  h->port.Drain(drop);
+  if (h->port->Drain(drop) < 0) h->failed = true;
 }
 
 }  // namespace brisfell

@@ -6,6 +6,12 @@
 // arriving on the interface; the kernel buffer is sized at open, so SetBuff only has to agree.
 // A receive returns as soon as frames arrive or when the read time-out passes, packing every
 // frame behind a capture header as the engine expects.
+//
+// Opening and closing a capture socket each cost tens of milliseconds in the kernel (the ring
+// set-up and the release both wait for the network stack to quiesce), and every page action
+// opens and closes its adapter. So a closed handle is parked instead, and the next open of the
+// same interface takes it back after dropping whatever arrived meanwhile; a handle that failed
+// or whose interface went away is closed for real. At most one handle is parked.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +23,14 @@
 
 namespace brisfell {
 
+namespace pcapdrv {
+class PcapPort;
+}
+
 class PcapDriver : public PacketDriver {
  public:
-  PcapDriver() = default;
-  ~PcapDriver() override = default;
+  PcapDriver();
+  ~PcapDriver() override;
 
   std::string GetVersion() override;
   bool GetAdapterNames(uint8_t* buffer, uint32_t size, bool wide) override;
@@ -41,8 +51,10 @@ class PcapDriver : public PacketDriver {
   class Handle;
   Handle* Own(AdapterHandle& adapter);
   bool Fail(const std::string& why);
+  bool Fail(Handle& handle);
 
   std::string lastError_;
+  std::unique_ptr<pcapdrv::PcapPort> parked_;
   std::vector<uint8_t> batch_;  // reused by every receive
 };
 

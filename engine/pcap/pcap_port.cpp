@@ -176,6 +176,12 @@ int PcapPort::Wait(int timeoutMs) {
   }
 }
 
+bool PcapPort::Healthy() const {
+  if (fd_ < 0) return false;
+  pollfd p{fd_, POLLIN, 0};
+  return poll(&p, 1, 0) >= 0 && !(p.revents & (POLLERR | POLLHUP | POLLNVAL));
+}
+
 int PcapPort::DrainRaw(void (*visit)(void*, const CapturedFrame&), void* context, int maxFrames) {
   if (!pcap_) {
     error_ = "the adapter is not open";

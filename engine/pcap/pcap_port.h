@@ -50,6 +50,8 @@ class PcapPort {
   // Waits until a frame may be waiting or `timeoutMs` passes (0: just looks). 1 when readable,
   // 0 on time-out, -1 on error (the interface went away).
   int Wait(int timeoutMs);
+  // Open, and no error pending on the socket (e.g. the interface went down or away).
+  bool Healthy() const;
 
   // Hands the frames already waiting (at most `maxFrames`, all when -1) to `visit`, without
   // blocking. The number handed over, or -1 on error.
