@@ -17,8 +17,8 @@ inline constexpr const char* kSelectVlanToEdit = "Please select Vlan to Edit!";
 inline constexpr const char* kSelectVlanToDelete = "Please select a VLAN to Delete!";
 inline constexpr const char* kMissingSelectionTitle = "Error";
 
-// What a VLAN operation did, so that the page knows whether to refresh and the command line
-// how to exit.
+// What a VLAN operation did, so that the page knows whether to refresh (after kWritten and
+// kWriteFailed; the edit form's OK refreshes whatever happened) and the command line how to exit.
 enum class VlanOutcome {
   kNothing,      // no adapter or switch, or no usable entry: nothing read or written
   kNoSelection,  // the missing selection was reported
