@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
   app.add_flag("--json", options.json, "Machine-readable output");
   app.add_flag("-y,--yes", options.yes, "Answer Yes to every question");
   app.require_subcommand(1);
+  // Global options may also follow the command ("show vlans --json"); subcommands inherit this.
+  app.fallthrough();
 
   Session session(options);
   CommandAction run;
