@@ -8,9 +8,7 @@
 #include "sim/segment.h"
 
 // The machine's own adapters, through libpcap.
-#if __has_include("engine/pcap/pcap_driver.h")
 #include "engine/pcap/pcap_driver.h"
-#endif
 
 namespace brisfell {
 namespace {
@@ -35,8 +33,8 @@ class UnattendedPrompt : public Prompt {
 std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QString& error) {
   std::unique_ptr<AppSession> s(new AppSession);
 
-  // Switch on the real adapters once the libpcap driver exists: uncomment the next line.
-  // s->realDriver_ = std::make_unique<PcapDriver>();
+  // The machine's real adapters. (Comment this line out to list the emulated segment alone.)
+  s->realDriver_ = std::make_unique<PcapDriver>();
 
   if (options.simulate) {
     try {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "app/about_dialog.h"
+#include "app/app_session.h"
 #include "app/composite_driver.h"
 #include "app/launch_options.h"
 #include "app/qt_prompt.h"
@@ -186,6 +187,32 @@ TEST(MainWindowTest, DatabaseFailureReachesThePromptAsAnErrorBox) {
   // Discovery still ran: load and save both failed, each said so once.
   EXPECT_EQ(rig.prompt.MessageTexts().size(), 2u);
   EXPECT_EQ(fake.opens, 1);
+}
+
+TEST(AppSessionTest, SimulateAddsTheEmulatedSegmentAheadOfTheRealAdapters) {
+  EnsureQtApp();
+  LaunchOptions options;
+  options.simulate = true;
+  QString error;
+  auto session = AppSession::Create(options, error);
+  ASSERT_NE(session, nullptr) << error.toStdString();
+  ASSERT_EQ(session->EmulatedAdapterIndex(), 0);
+  EXPECT_TRUE(session->Window().AdapterSelector()->itemText(0).startsWith("Brisfell emulated segment"));
+  EXPECT_EQ(session->GetEngine().CurrentAdapterIndex(), -1);  // listed, not yet chosen
+
+  // Without the option only real adapters are listed (as many as this machine has).
+  auto plain = AppSession::Create({}, error);
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(plain->EmulatedAdapterIndex(), -1);
+  const Engine& withSim = session->GetEngine();
+  const Engine& without = plain->GetEngine();
+  ASSERT_GE(without.AdapterCount(), withSim.AdapterCount() - 1);
+  for (int i = 0; i + 1 < withSim.AdapterCount(); ++i)
+    EXPECT_EQ(without.AdapterName(i), withSim.AdapterName(i + 1));
+
+  options.scenarioFile = "/nonexistent/scenario.json";
+  EXPECT_EQ(AppSession::Create(options, error), nullptr);
+  EXPECT_TRUE(error.contains("/nonexistent/scenario.json")) << error.toStdString();
 }
 
 TEST(AboutDialogTest, ShowsNameVersionPictureAndOk) {
