@@ -3,7 +3,10 @@
 #include <stdexcept>
 
 #include "app/placeholder_page.h"
+#include "pages/ports/port_config_page.h"
+#include "pages/status/mib_counter_page.h"
 #include "pages/status/overview_page.h"
+#include "pages/status/port_status_page.h"
 
 namespace brisfell {
 namespace {
@@ -18,11 +21,11 @@ std::unique_ptr<Page> Placeholder(PageContext& c, const char* caption) {
 PageSet::PageSet(PageContext& c) {
   auto status = std::make_unique<StatusHost>();
   status->AddPage(std::make_unique<OverviewPage>(c));
-  status->AddPage(Placeholder(c, "Port Status"));          // PortStatusPage
-  status->AddPage(Placeholder(c, "MIB Counter"));          // MibCounterPage
+  status->AddPage(std::make_unique<PortStatusPage>(c));
+  status->AddPage(std::make_unique<MibCounterPage>(c));
 
   auto configuration = std::make_unique<ConfigurationHost>();
-  configuration->AddPage(Placeholder(c, "Port Configuration"));    // PortConfigPage
+  configuration->AddPage(std::make_unique<PortConfigPage>(c));
   configuration->AddPage(Placeholder(c, "Global Configuration"));  // GlobalConfigPage
   configuration->AddPage(Placeholder(c, "QoS Configuration"));     // QosPage
   configuration->AddPage(Placeholder(c, "Vlan Configuration"));    // VlanConfigPage

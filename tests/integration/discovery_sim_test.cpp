@@ -9,10 +9,7 @@
 namespace brisfell {
 namespace {
 
-std::string SourceFile(const std::string& relative) {
-  const char* root = std::getenv("BRISFELL_SOURCE_DIR");
-  return std::string(root ? root : ".") + "/" + relative;
-}
+std::string SourceFile(const std::string& relative) { return std::string(BRISFELL_SOURCE_DIR) + "/" + relative; }
 
 TEST(DiscoverySim, BuiltInScenarioFindsEverySwitchWithItsProfile) {
   SimFixture f;

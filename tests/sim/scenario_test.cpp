@@ -11,11 +11,7 @@
 namespace brisfell::sim::test {
 namespace {
 
-std::string SourceDir() {
-  const char* dir = std::getenv("BRISFELL_SOURCE_DIR");
-  if (dir) return dir;
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().string();
-}
+std::string SourceDir() { return BRISFELL_SOURCE_DIR; }
 
 TEST(Scenario, BuiltInEqualsTheShippedFile) {
   const Scenario file = LoadScenarioFile(SourceDir() + "/sim/scenarios/default.json");
