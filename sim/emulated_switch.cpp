@@ -21,12 +21,12 @@ uint8_t PortStatusByte(const PortState& p) {
 
 }  // namespace
 
-EmulatedSwitch::EmulatedSwitch(const SwitchSpec& spec, Clock* clock)
-    : name_(spec.name),
-      mac_(spec.mac),
-      vendorId_(spec.vendorId),
-      modelVendorId_(sim::ModelVendorId(spec)),
-      chipId_(spec.chipId),
+EmulatedSwitch::EmulatedSwitch(const SwitchSpec& desc, Clock* clock)
+    : name_(desc.name),
+      mac_(desc.mac),
+      vendorId_(desc.vendorId),
+      modelVendorId_(sim::ModelVendorId(desc)),
+      chipId_(desc.chipId),
       clock_(clock) {
   const ModelProfile profile = ProfileForVendor(modelVendorId_);
   kind_ = profile.kind;
@@ -37,29 +37,29 @@ EmulatedSwitch::EmulatedSwitch(const SwitchSpec& spec, Clock* clock)
   lastNowUs_ = trafficStartUs_;
 
   LoadPowerOnDefaults();
-  ports_ = spec.ports;
+  ports_ = desc.ports;
   for (int k = 0; k < kMaxChipPorts; ++k) StorePortStatus(k);
   uint16_t interface = 0;
-  if (spec.tbiPorts & (1u << 24)) interface |= 0x0004;
-  if (spec.tbiPorts & (1u << 25)) interface |= 0x0008;
+  if (desc.tbiPorts & (1u << 24)) interface |= 0x0004;
+  if (desc.tbiPorts & (1u << 25)) interface |= 0x0008;
   registers_[reg::kPortInterface] = interface;
-  registers_[reg::kLoopPorts] = static_cast<uint16_t>(spec.loopPorts);
-  registers_[reg::kFaultStatus] = spec.faultStatus;
-  registers_[reg::kIgmpRouterPorts] = static_cast<uint16_t>(spec.igmpRouterPorts);
-  registers_[reg::kAuthKey] = spec.key;
-  for (const auto& [r, v] : spec.registers) SetRegister(r, v);
+  registers_[reg::kLoopPorts] = static_cast<uint16_t>(desc.loopPorts);
+  registers_[reg::kFaultStatus] = desc.faultStatus;
+  registers_[reg::kIgmpRouterPorts] = static_cast<uint16_t>(desc.igmpRouterPorts);
+  registers_[reg::kAuthKey] = desc.key;
+  for (const auto& [r, v] : desc.registers) SetRegister(r, v);
 
   // The EEPROM holds what saving these registers would write, so that a hardware reset of a
   // switch nobody touched changes nothing.
   BuildEepromImage();
   for (int i = 0; i < 4; ++i)
-    eeprom_[eeprom::kVendorCopy + i] = static_cast<uint8_t>(EepromVendorId(spec) >> (8 * i));
-  for (const auto& [address, byte] : spec.eeprom)
+    eeprom_[eeprom::kVendorCopy + i] = static_cast<uint8_t>(EepromVendorId(desc) >> (8 * i));
+  for (const auto& [address, byte] : desc.eeprom)
     if (address < kEepromSize) eeprom_[address] = byte;
 
-  muted_ = spec.muted;
-  busyPolls_ = spec.eepromBusyPolls < 0 ? 0 : spec.eepromBusyPolls;
-  writeProtected_ = spec.eepromWriteProtected;
+  muted_ = desc.muted;
+  busyPolls_ = desc.eepromBusyPolls < 0 ? 0 : desc.eepromBusyPolls;
+  writeProtected_ = desc.eepromWriteProtected;
 }
 
 uint16_t EmulatedSwitch::Key() const {

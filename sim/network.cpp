@@ -9,7 +9,7 @@ namespace brisfell::sim {
 Network::Network(const Scenario& scenario, Clock* clock) : station_(scenario.stationMac) {
   ValidateScenario(scenario);
   const auto& specs = scenario.switches;
-  for (const auto& spec : specs) switches_.push_back(std::make_unique<EmulatedSwitch>(spec, clock));
+  for (const auto& desc : specs) switches_.push_back(std::make_unique<EmulatedSwitch>(desc, clock));
   distance_.assign(specs.size(), 0);
   for (size_t i = 0; i < specs.size(); ++i) {
     int d = 1;

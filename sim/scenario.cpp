@@ -271,15 +271,15 @@ std::string SwitchWhere(const Scenario& scenario, size_t i) {
 
 }  // namespace
 
-uint32_t EepromVendorId(const SwitchSpec& spec) { return spec.eepromVendorId ? spec.eepromVendorId : spec.vendorId; }
+uint32_t EepromVendorId(const SwitchSpec& desc) { return desc.eepromVendorId ? desc.eepromVendorId : desc.vendorId; }
 
-uint32_t ModelVendorId(const SwitchSpec& spec) {
-  if ((spec.vendorId >> 16) == kKnownMakerCode) return spec.vendorId;
-  if ((EepromVendorId(spec) >> 16) == kKnownMakerCode) return EepromVendorId(spec);
-  return spec.vendorId;
+uint32_t ModelVendorId(const SwitchSpec& desc) {
+  if ((desc.vendorId >> 16) == kKnownMakerCode) return desc.vendorId;
+  if ((EepromVendorId(desc) >> 16) == kKnownMakerCode) return EepromVendorId(desc);
+  return desc.vendorId;
 }
 
-int ModelPortCount(const SwitchSpec& spec) { return ProfileForVendor(ModelVendorId(spec)).portCount; }
+int ModelPortCount(const SwitchSpec& desc) { return ProfileForVendor(ModelVendorId(desc)).portCount; }
 
 void ValidateScenario(const Scenario& scenario) {
   const auto& sw = scenario.switches;

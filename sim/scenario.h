@@ -84,11 +84,11 @@ struct Scenario {
   bool operator==(const Scenario&) const = default;
 };
 
-uint32_t EepromVendorId(const SwitchSpec& spec);
+uint32_t EepromVendorId(const SwitchSpec& desc);
 // The vendor identifier whose model a switch really is: the hello's when it carries the known
 // maker code, else the EEPROM copy's when that does, else the hello's (the generic chip).
-uint32_t ModelVendorId(const SwitchSpec& spec);
-int ModelPortCount(const SwitchSpec& spec);
+uint32_t ModelVendorId(const SwitchSpec& desc);
+int ModelPortCount(const SwitchSpec& desc);
 
 // Throws std::runtime_error with a message naming the offending place.
 Scenario ParseScenario(const std::string& text);
