@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "cli/cli_fixture.h"
 #include "engine/frames.h"
 #include "sim/pcap_writer.h"
 
@@ -16,30 +17,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class EnginePcapCli : public ::testing::Test {
+class EnginePcapCli : public brisfell::testing::CliTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("brisfell-pcap-cli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  // Runs brisfell-cli in the test's folder; the exit status, with stderr in `err`.
+  // The exit status, with stderr in `err`.
   int Cli(const std::string& args, std::string& err) {
-    const std::string errFile = (dir_ / "stderr.txt").string();
-    const std::string command = "cd '" + dir_.string() + "' && '" + std::string(BRISFELL_BIN_DIR) +
-                                "/brisfell-cli' " + args + " >/dev/null 2>'" + errFile + "'";
-    const int raw = std::system(command.c_str());
-    std::ifstream in(errFile);
-    err.assign(std::istreambuf_iterator<char>(in), {});
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const brisfell::testing::CliRun r = Run(args);
+    err = r.err;
+    return r.status;
   }
-
-  fs::path dir_;
 };
 
 uint8_t Opcode(const brisfell::sim::PcapRecord& r) { return r.bytes.size() >= 16 ? r.bytes[15] : 0xFF; }

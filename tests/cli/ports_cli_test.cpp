@@ -1,60 +1,29 @@
 // The port and status commands run as the built brisfell-cli on the emulated segment. Each
 // run starts a fresh segment, so what a command wrote is checked in its pcap recording.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "cli/cli_fixture.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using brisfell::testing::CliRun;
 
 struct SetFrame {
   uint16_t reg;
   uint32_t value;
 };
 
-class PortsCli : public ::testing::Test {
+class PortsCli : public brisfell::testing::CliTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("brisfell-ports-cli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  // Runs brisfell-cli in the test's folder (its switch database lands there).
-  CliRun Cli(const std::string& args) {
-    const std::string errFile = (dir_ / "stderr.txt").string();
-    const std::string command = "cd '" + dir_.string() + "' && '" + std::string(BRISFELL_BIN_DIR) +
-                                "/brisfell-cli' " + args + " 2>'" + errFile + "'";
-    CliRun r;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream err(errFile);
-    r.err.assign(std::istreambuf_iterator<char>(err), {});
-    return r;
-  }
+  CliRun Cli(const std::string& args) { return Run(args); }
 
   std::string Pcap() const { return (dir_ / "wire.pcap").string(); }
 
@@ -75,7 +44,6 @@ class PortsCli : public ::testing::Test {
     return sets;
   }
 
-  fs::path dir_;
 };
 
 // Switch indexes of the built-in scenario: 0 the 24-port core, 1 a 16-port, 3 the 26-port.

@@ -2,55 +2,23 @@
 // fresh segment (switch 0 has 24 ports, 1 has 16, 3 has 26, all in home VLAN mode or close to
 // it), and a change prints the list as it reads afterwards.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include "cli/cli_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Row = std::vector<std::string>;
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-  nlohmann::json Json() const { return nlohmann::json::parse(out); }
-};
+using brisfell::testing::CliRun;
 
-class VlanCli : public ::testing::Test {
+class VlanCli : public brisfell::testing::CliTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("brisfell-vlan-cli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  CliRun Cli(const std::string& args) {
-    const std::string outFile = (dir_ / "stdout.txt").string();
-    const std::string errFile = (dir_ / "stderr.txt").string();
-    const std::string command = "cd '" + dir_.string() + "' && '" + std::string(BRISFELL_BIN_DIR) +
-                                "/brisfell-cli' --sim " + args + " >'" + outFile + "' 2>'" + errFile + "'";
-    const int raw = std::system(command.c_str());
-    CliRun r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream out(outFile), err(errFile);
-    r.out.assign(std::istreambuf_iterator<char>(out), {});
-    r.err.assign(std::istreambuf_iterator<char>(err), {});
-    return r;
-  }
-
-  fs::path dir_;
+  // Every run is on a fresh emulated segment.
+  CliRun Cli(const std::string& args) { return Run("--sim " + args); }
 };
 
 int Lines(const std::string& text) {
