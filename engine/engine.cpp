@@ -381,35 +381,13 @@ constexpr uint32_t kEepromFailed = 1u << 13;
 constexpr uint32_t kEepromAddressMask = 0x07FF;
 }  // namespace
 
-bool Engine::ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned timeoutMs) {
+// Issues an EEPROM command (the writes it needs) until the chip completes it without the
+// failed bit, polling the busy bit every 5 ms; false on a failed access or at the time-out.
+bool Engine::RunEepromCommand(int index, const std::function<bool()>& issue, unsigned timeoutMs) {
   const int64_t start = clock_.NowMs();
   auto expired = [&] { return clock_.NowMs() - start >= static_cast<int64_t>(timeoutMs); };
   for (;;) {
-    if (!WriteRegister(index, kRegEepromControl, (address & kEepromAddressMask) | kEepromReadCommand))
-      return false;
-    uint32_t control = 0;
-    for (;;) {
-      if (!ReadRegister(index, kRegEepromControl, control, kRegisterTimeoutMs)) return false;
-      if (!(control & kEepromBusy)) break;
-      if (expired()) return false;
-      clock_.SleepMs(kEepromPollMs);
-    }
-    if (!(control & kEepromFailed)) break;
-    if (expired()) return false;
-    clock_.SleepMs(kEepromPollMs);
-  }
-  uint32_t data = 0;
-  if (!ReadRegister(index, kRegEepromData, data, kRegisterTimeoutMs)) return false;
-  byte = static_cast<uint8_t>((data >> 8) & 0xFF);
-  return true;
-}
-
-bool Engine::WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned timeoutMs) {
-  const int64_t start = clock_.NowMs();
-  auto expired = [&] { return clock_.NowMs() - start >= static_cast<int64_t>(timeoutMs); };
-  for (;;) {
-    if (!WriteRegister(index, kRegEepromData, byte)) return false;
-    if (!WriteRegister(index, kRegEepromControl, address & kEepromAddressMask)) return false;
+    if (!issue()) return false;
     uint32_t control = 0;
     for (;;) {
       if (!ReadRegister(index, kRegEepromControl, control, kRegisterTimeoutMs)) return false;
@@ -421,6 +399,27 @@ bool Engine::WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned
     if (expired()) return false;
     clock_.SleepMs(kEepromPollMs);
   }
+}
+
+bool Engine::ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned timeoutMs) {
+  const bool done = RunEepromCommand(
+      index, [&] { return WriteRegister(index, kRegEepromControl, (address & kEepromAddressMask) | kEepromReadCommand); },
+      timeoutMs);
+  uint32_t data = 0;
+  if (!done || !ReadRegister(index, kRegEepromData, data, kRegisterTimeoutMs)) return false;
+  byte = static_cast<uint8_t>((data >> 8) & 0xFF);
+  return true;
+}
+
+bool Engine::WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned timeoutMs) {
+  // A failed command is issued again whole: data, then command.
+  return RunEepromCommand(
+      index,
+      [&] {
+        return WriteRegister(index, kRegEepromData, byte) &&
+               WriteRegister(index, kRegEepromControl, address & kEepromAddressMask);
+      },
+      timeoutMs);
 }
 
 }  // namespace brisfell

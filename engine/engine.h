@@ -127,6 +127,7 @@ class Engine {
   void ApplyProfile(SwitchRecord& record);
   void LookUpVendorInEeprom(SwitchRecord& record);
   bool SendFrame(AdapterHandle& adapter, const Frame& frame);
+  bool RunEepromCommand(int index, const std::function<bool()>& issue, unsigned timeoutMs);
   void Notify(const std::string& message);
 
   PacketDriver& driver_;
