@@ -210,7 +210,12 @@ bool Session::Discover() {
   lastDiscoveryResult_ = engine->DiscoverSwitches(adapter, true);
   if (lastDiscoveryResult_ < 0) {
     const std::string why = engine->LastAdapterError();
-    Error("cannot open adapter " + engine->AdapterName(adapter) + (why.empty() ? "" : ": " + why));
+    const std::string name = engine->AdapterName(adapter);
+    // The driver's reasons usually name the interface already.
+    if (why.rfind(name + ":", 0) == 0)
+      Error("cannot open adapter " + why);
+    else
+      Error("cannot open adapter " + name + (why.empty() ? "" : ": " + why));
     return false;
   }
   impl_->discovered = true;
