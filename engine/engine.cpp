@@ -37,9 +37,7 @@ void Engine::Notify(const std::string& message) {
 int Engine::EnumerateAdapters() {
   adapterCount_ = 0;
   adapters_ = {};
-  const std::string version = driver_.GetVersion();
-  const int major = version.size() > 0 && std::isdigit(static_cast<unsigned char>(version[0])) ? version[0] - '0' : 0;
-  const int minor = version.size() > 2 && std::isdigit(static_cast<unsigned char>(version[2])) ? version[2] - '0' : 0;
+  const auto [major, minor] = ParseDriverVersion(driver_.GetVersion());
   const OsVersion os = driver_.GetOsVersion();
   wideNames_ = !((os.family9x && os.major >= 4) || major > 3 || (major == 3 && minor != 0));
 

@@ -9,12 +9,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/clock.h"
 #include "engine/frames.h"
 #include "engine/packet_driver.h"
 #include "engine/profiles.h"
+#include "engine/registers.h"
 #include "engine/switch_record.h"
 #include "engine/types.h"
 
@@ -33,13 +35,14 @@ constexpr int kEepromPollMs = 5;
 constexpr int kDirectedHelloWindowMs = 100;
 constexpr int kBroadcastHelloWindowMs = 1000;
 
-constexpr uint16_t kRegReset = 0x0000;
-constexpr uint16_t kRegAuthKey = 0x0209;
-constexpr uint16_t kRegEepromControl = 0x0217;
-constexpr uint16_t kRegEepromData = 0x0218;
 
 inline constexpr const char* kDatabaseFileName = "qswrec.dat";
 inline constexpr const char* kOpenRecordFileFailed = "Open record file failed!";
+
+// The driver's version text as (major, minor): the whole decimal number at its start and the
+// one after the separator that follows it ("4.1" -> 4, 1; "10.0" -> 10, 0; "3.05" -> 3, 5).
+// A part that is missing or not a number is 0.
+std::pair<int, int> ParseDriverVersion(const std::string& text);
 
 struct AdapterEntry {
   std::array<uint8_t, kAdapterNameSlot> name{};  // 8-bit or UTF-16, NUL-terminated
@@ -156,11 +159,15 @@ class Engine {
 };
 
 // Opens the I/O handle for the current adapter and closes it on every path out of a scope.
+// Only a scope whose own open succeeded closes it: a nested scope (a page action inside
+// another that already holds the handle) finds the slot taken and leaves it to its owner.
 class AdapterIo {
  public:
   explicit AdapterIo(Engine& engine)
       : engine_(engine), adapter_(engine.CurrentAdapterIndex()), ok_(engine.OpenAdapterIo(adapter_)) {}
-  ~AdapterIo() { engine_.CloseAdapterIo(adapter_); }
+  ~AdapterIo() {
+    if (ok_) engine_.CloseAdapterIo(adapter_);
+  }
   AdapterIo(const AdapterIo&) = delete;
   AdapterIo& operator=(const AdapterIo&) = delete;
   bool ok() const { return ok_; }

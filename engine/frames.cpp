@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/byte_order.h"
+
 namespace brisfell {
 namespace {
 
@@ -18,20 +20,10 @@ Frame Header(const Mac& destination, const Mac& source, uint8_t opcode, const Ke
   return f;
 }
 
-void Put16(Frame& f, size_t at, uint16_t v) {
-  f[at] = static_cast<uint8_t>(v & 0xFF);
-  f[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(Frame& f, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) f[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+void Put16(Frame& f, size_t at, uint16_t v) { StoreLe16(f.data() + at, v); }
+void Put32(Frame& f, size_t at, uint32_t v) { StoreLe32(f.data() + at, v); }
+uint16_t Get16(const uint8_t* p) { return LoadLe16(p); }
+uint32_t Get32(const uint8_t* p) { return LoadLe32(p); }
 
 bool IsRrcp(const uint8_t* data, uint8_t opcode) {
   return data[12] == rrcp::kEtherTypeHigh && data[13] == rrcp::kEtherTypeLow &&

@@ -2,18 +2,10 @@
 
 #include <chrono>
 
+#include "engine/byte_order.h"
 #include "engine/frames.h"
 
 namespace brisfell::sim {
-namespace {
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
-}  // namespace
-
 RecordingDriver::RecordingDriver(PacketDriver& inner, PcapWriter& writer, Clock* clock)
     : inner_(inner), writer_(writer), clock_(clock) {}
 
@@ -45,9 +37,9 @@ bool RecordingDriver::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
   size_t offset = 0;
   while (offset < n && n - offset >= capture::kHeaderSize) {
     const uint8_t* h = packet.buffer + offset;
-    const int64_t stamp = static_cast<int64_t>(Le32(h)) * 1'000'000 + Le32(h + 4);
-    const uint32_t captured = Le32(h + capture::kCapLenOffset);
-    const uint16_t headerLength = static_cast<uint16_t>(h[capture::kHdrLenOffset] | h[capture::kHdrLenOffset + 1] << 8);
+    const int64_t stamp = static_cast<int64_t>(LoadLe32(h)) * 1'000'000 + LoadLe32(h + 4);
+    const uint32_t captured = LoadLe32(h + capture::kCapLenOffset);
+    const uint16_t headerLength = LoadLe16(h + capture::kHdrLenOffset);
     if (headerLength < capture::kHeaderSize) break;
     const size_t dataStart = offset + headerLength;
     if (dataStart > n || captured > n - dataStart) break;

@@ -39,7 +39,12 @@ INSTANTIATE_TEST_SUITE_P(Versions, NameListFormat,
                          ::testing::Values(AdapterCase{"3.0", false, 5, true}, AdapterCase{"3.1", false, 5, false},
                                            AdapterCase{"4.0", false, 5, false}, AdapterCase{"2.3", false, 5, true},
                                            AdapterCase{"3.0", true, 4, false}, AdapterCase{"2.0", true, 4, false},
-                                           AdapterCase{"3.0", true, 3, true}));
+                                           AdapterCase{"3.0", true, 3, true},
+                                           // Whole numbers, not single characters: 10 is above 3,
+                                           // and 3.05 has a minor other than 0.
+                                           AdapterCase{"10.0", false, 5, false}, AdapterCase{"3.05", false, 5, false},
+                                           AdapterCase{"3.00", false, 5, true}, AdapterCase{"", false, 5, true},
+                                           AdapterCase{"3", false, 5, true}, AdapterCase{"v4.1", false, 5, true}));
 
 TEST(Adapters, FailureAndEmptyList) {
   ManualClock clock;

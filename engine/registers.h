@@ -1,0 +1,58 @@
+// The switch chip's registers, by name, in one place. Register bits and per-port fields are
+// indexed by chip port; what each bit means is declared with the pages that show it (the
+// field tables in pages/common/fields.h and each page's table).
+#pragma once
+
+#include <cstdint>
+
+namespace brisfell {
+
+// Commands and identity.
+constexpr uint16_t kRegReset = 0x0000;           // write 1: soft reset, 2: hardware reset
+constexpr uint32_t kSoftResetCommand = 0x0001;
+constexpr uint32_t kHardwareResetCommand = 0x0002;
+
+// Status and faults.
+constexpr uint16_t kRegPortInterface = 0x0100;  // bits 2, 3: chip port 24, 25 is TBI
+constexpr uint16_t kRegLoopPorts = 0x0101;      // bit k: a loop was seen on chip port k
+constexpr uint16_t kRegFaultStatus = 0x0102;
+
+// Global control, management access and the EEPROM window.
+constexpr uint16_t kRegGlobalControl = 0x0200;      // bit 2: loop detection
+constexpr uint16_t kRegUnauthorisedLow = 0x0201;    // bit k: chip port k may not manage (0-15)
+constexpr uint16_t kRegUnauthorisedHigh = 0x0202;   // the same for chip ports 16 and up
+constexpr uint16_t kRegAuthKey = 0x0209;
+constexpr uint16_t kRegPortBandwidth = 0x020A;      // 13 registers, a byte a chip port
+constexpr uint16_t kRegEepromControl = 0x0217;
+constexpr uint16_t kRegEepromData = 0x0218;
+
+// Trunks, IGMP and VLANs.
+constexpr uint16_t kRegTrunkEnable = 0x0307;
+constexpr uint16_t kRegIgmpControl = 0x0308;        // bit 0: snooping on
+constexpr uint16_t kRegIgmpRouterPorts = 0x0309;    // bit k: chip port k leads to a router
+constexpr uint16_t kRegVlanControl = 0x030B;
+constexpr uint16_t kRegPortVlanIndex = 0x030C;      // + p/2, five bits a chip port
+constexpr uint16_t kRegPortTagControl = 0x0319;     // + p/8, two bits a chip port
+constexpr uint16_t kRegVlanTable = 0x031D;          // + 3k: members low, members high, VLAN ID
+
+// QoS.
+constexpr uint16_t kRegQosControl = 0x0400;
+constexpr uint16_t kRegHighPriorityLow = 0x0401;    // bit k: chip port k forced high (0-15)
+constexpr uint16_t kRegHighPriorityHigh = 0x0402;   // the same for chip ports 16 and up
+
+// Ports.
+constexpr uint16_t kRegPortControl = 0x0607;        // bits 1, 4: back pressure, storm filter off
+constexpr uint16_t kRegPortDisable = 0x0608;        // two registers, one bit a chip port
+constexpr uint16_t kRegPortAdvertise = 0x060A;      // 13 registers, a byte a chip port
+constexpr uint16_t kRegPortStatus = 0x0619;         // 13 registers, read only
+constexpr int kPortPairRegisters = 13;
+
+// MIB counters.
+constexpr uint16_t kRegMibSelect = 0x0700;     // 13 registers, six bits a chip port
+constexpr uint16_t kRegMibCounter1 = 0x070D;   // + chip port
+constexpr uint16_t kRegMibCounter2 = 0x0727;
+constexpr uint16_t kRegMibCounter3 = 0x0741;
+constexpr uint16_t kRegMibLast = 0x075A;
+constexpr int kMibSelectRegisters = 13;
+
+}  // namespace brisfell
