@@ -3,16 +3,15 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/byte_order.h"
+
 namespace brisfell::sim {
 namespace {
 
 constexpr int kCountersPerPort = 3;
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
+uint16_t Get16(const uint8_t* p) { return LoadLe16(p); }
+uint32_t Get32(const uint8_t* p) { return LoadLe32(p); }
 
 uint8_t PortStatusByte(const PortState& p) {
   const uint8_t speed = p.speed == 1000 ? 2 : p.speed == 100 ? 1 : 0;
@@ -346,6 +345,12 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
   }
   const uint16_t r = Get16(data + 18);
   if (opcode == rrcp::kOpGet) {
+    if (auto failing = failReads_.find(r); failing != failReads_.end()) {
+      // An unanswered get: the asking read times out, exactly as on a lossy wire.
+      if (failing->second > 0 && --failing->second == 0) failReads_.erase(failing);
+      ++ignored_;
+      return std::nullopt;
+    }
     const KeyBytes key = KeyBytesOf(Key());
     const uint32_t value = ReadForWire(r, nowUs);
     readLog_.push_back({r, value});

@@ -103,6 +103,16 @@ class EmulatedSwitch {
   void SetMuted(bool muted) { muted_ = muted; }
   bool Muted() const { return muted_; }
 
+  // Leaves the next `count` gets of one register unanswered (count < 0: all of them, until
+  // cleared with count 0), so a test can fail any read of a page at will.
+  void FailReads(uint16_t reg, int count) {
+    if (count == 0)
+      failReads_.erase(reg);
+    else
+      failReads_[reg] = count;
+  }
+  void ClearFailedReads() { failReads_.clear(); }
+
   // EEPROM command behaviour: how many reads of the control register show busy after each
   // command; the next `count` commands fail (failed bit, nothing done); write protection
   // (write commands complete with the failed bit and change nothing).
@@ -176,6 +186,7 @@ class EmulatedSwitch {
   FactoryDefaultList defaults_;
   EepromImageMap map_;
   bool muted_ = false;
+  std::map<uint16_t, int> failReads_;  // register -> gets left unanswered (negative: all)
   int busyPolls_ = 1;
   int failNext_ = 0;
   bool writeProtected_ = false;

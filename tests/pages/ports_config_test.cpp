@@ -77,40 +77,30 @@ TEST_F(PortConfigTest, GigabitPortsAndTheAutoFlag) {
   EXPECT_EQ(t.rows[0][kTrunk], "none");
 }
 
-// A driver that loses the first requests for 0x0307.
-struct RetryTest : PortsTest {
-  DroppingDriver drop{sim.segment};
-  Engine engine{drop, sim.clock};
-  PageContext c{engine, prompt};
-
-  void SetUp() override {
-    PortsTest::SetUp();
-    engine.SetDatabasePath(sim.DatabasePath());
-    engine.EnumerateAdapters();
-    ASSERT_GT(engine.DiscoverSwitches(0, false), 0);
-    engine.SetCurrentSwitchIndex(0);
-  }
-};
+// The switch leaves the first requests for 0x0307 unanswered.
+using RetryTest = PortsTest;
 
 TEST_F(RetryTest, TrunkEnableAnsweringOnTheFifthTryStillFills) {
-  drop.DropGets(0x0307, 4);
+  sim.Emulated(0).FailReads(0x0307, 4);
+  sim.segment.ClearRecording();
   Table t;
-  EXPECT_TRUE(RefreshPortConfig(c, t));
-  EXPECT_EQ(drop.GetsSeen(), 5);
-  EXPECT_EQ(static_cast<int>(t.rows.size()), engine.PortCount(0));
-  EXPECT_FALSE(engine.IoOpen());
+  EXPECT_TRUE(RefreshPortConfig(ctx, t));
+  EXPECT_EQ(GetsSent(0x0307), 5);
+  EXPECT_EQ(static_cast<int>(t.rows.size()), sim.engine.PortCount(0));
+  EXPECT_FALSE(sim.engine.IoOpen());
 }
 
 TEST_F(RetryTest, FiveLostTriesLeaveTheListEmpty) {
-  drop.DropGets(0x0307, 5);
-  auto& sw = *sim.segment.FindSwitch(engine.GetSwitchRecord(0)->mac);
+  auto& sw = sim.Emulated(0);
+  sw.FailReads(0x0307, 5);
   sw.ClearLog();
+  sim.segment.ClearRecording();
   Table t;
-  EXPECT_FALSE(RefreshPortConfig(c, t));
-  EXPECT_EQ(drop.GetsSeen(), 5);
+  EXPECT_FALSE(RefreshPortConfig(ctx, t));
+  EXPECT_EQ(GetsSent(0x0307), 5);
   EXPECT_TRUE(t.rows.empty());
   EXPECT_TRUE(sw.ReadLog().empty());  // nothing after 0x0307 was asked
-  EXPECT_FALSE(engine.IoOpen());
+  EXPECT_FALSE(sim.engine.IoOpen());
   EXPECT_TRUE(prompt.shown.empty());
 }
 

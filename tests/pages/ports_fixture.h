@@ -1,6 +1,5 @@
 // What the port and status page tests share: the emulated segment with a page context on
-// top, a way to find each model, and a driver that loses the requests for one register a
-// given number of times.
+// top, and a way to find each model.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,53 +13,6 @@
 #include "support/sim_fixture.h"
 
 namespace brisfell::testing {
-
-// Passes everything through to the segment, except that the first `drops` get requests for
-// `reg` never leave the station.
-class DroppingDriver : public PacketDriver {
- public:
-  explicit DroppingDriver(PacketDriver& inner) : inner_(inner) {}
-  void DropGets(uint16_t reg, int drops) {
-    reg_ = reg;
-    drops_ = drops;
-  }
-  int GetsSeen() const { return getsSeen_; }
-
-  std::string GetVersion() override { return inner_.GetVersion(); }
-  OsVersion GetOsVersion() override { return inner_.GetOsVersion(); }
-  bool GetAdapterNames(uint8_t* b, uint32_t s, bool w) override { return inner_.GetAdapterNames(b, s, w); }
-  std::unique_ptr<AdapterHandle> OpenAdapter(const uint8_t* n, bool w) override { return inner_.OpenAdapter(n, w); }
-  void CloseAdapter(std::unique_ptr<AdapterHandle> a) override { inner_.CloseAdapter(std::move(a)); }
-  bool GetNetType(AdapterHandle& a, uint32_t& t) override { return inner_.GetNetType(a, t); }
-  bool Request(AdapterHandle& a, uint32_t oid, uint8_t* d, uint32_t l) override { return inner_.Request(a, oid, d, l); }
-  bool SetHwFilter(AdapterHandle& a, uint32_t f) override { return inner_.SetHwFilter(a, f); }
-  bool SetBuff(AdapterHandle& a, uint32_t b) override { return inner_.SetBuff(a, b); }
-  bool SetReadTimeout(AdapterHandle& a, int ms) override { return inner_.SetReadTimeout(a, ms); }
-  std::unique_ptr<Packet> AllocatePacket() override { return inner_.AllocatePacket(); }
-  void FreePacket(std::unique_ptr<Packet> p) override { inner_.FreePacket(std::move(p)); }
-  bool SetNumWrites(AdapterHandle& a, int c) override { return inner_.SetNumWrites(a, c); }
-  bool ReceivePacket(AdapterHandle& a, Packet& p) override { return inner_.ReceivePacket(a, p); }
-  void DiscardPending(AdapterHandle& a) override { inner_.DiscardPending(a); }
-  std::string LastError() const override { return inner_.LastError(); }
-
-  bool SendPacket(AdapterHandle& a, Packet& p) override {
-    if (p.length >= 20 && p.buffer[12] == rrcp::kEtherTypeHigh && p.buffer[13] == rrcp::kEtherTypeLow &&
-        p.buffer[15] == rrcp::kOpGet && (p.buffer[18] | p.buffer[19] << 8) == reg_) {
-      ++getsSeen_;
-      if (drops_ > 0) {
-        --drops_;
-        return true;  // lost on the way
-      }
-    }
-    return inner_.SendPacket(a, p);
-  }
-
- private:
-  PacketDriver& inner_;
-  int reg_ = -1;
-  int drops_ = 0;
-  int getsSeen_ = 0;
-};
 
 // The default scenario holds one switch of each model (24, 16 and 26 ports).
 struct PortsTest : ::testing::Test {
@@ -92,6 +44,15 @@ struct PortsTest : ::testing::Test {
     std::vector<uint16_t> regs;
     for (const auto& w : sw.WriteLog()) regs.push_back(w.reg);
     return regs;
+  }
+  // Get requests for `reg` the station sent since the recording was last cleared.
+  int GetsSent(uint16_t reg) const {
+    int n = 0;
+    for (const auto& f : sim.segment.Recording())
+      if (f.direction == sim::RecordedFrame::Direction::FromStation && f.bytes.size() >= 20 &&
+          f.bytes[15] == rrcp::kOpGet && (f.bytes[18] | f.bytes[19] << 8) == reg)
+        ++n;
+    return n;
   }
   static std::vector<uint16_t> Range(uint16_t first, int count) {
     std::vector<uint16_t> regs;

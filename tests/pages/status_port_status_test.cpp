@@ -124,20 +124,14 @@ TEST_F(PortStatusTest, SixteenPortSwitchFollowsThePortMap) {
 }
 
 TEST_F(PortStatusTest, ReadFailureHalfwayLeavesTheListEmpty) {
-  DroppingDriver drop(sim.segment);
-  Engine engine(drop, sim.clock);
-  engine.EnumerateAdapters();
-  ASSERT_GT(engine.DiscoverSwitches(0, false), 0);
-  engine.SetCurrentSwitchIndex(0);
-  PageContext c{engine, prompt};
-  drop.DropGets(0x0210, 1);
+  sim.Emulated(0).FailReads(0x0210, 1);
   Table t;
-  EXPECT_FALSE(RefreshPortStatus(c, t));
+  EXPECT_FALSE(RefreshPortStatus(ctx, t));
   EXPECT_TRUE(t.rows.empty());
-  EXPECT_FALSE(engine.IoOpen());
+  EXPECT_FALSE(sim.engine.IoOpen());
   // A fresh refresh fills it again.
-  EXPECT_TRUE(RefreshPortStatus(c, t));
-  EXPECT_EQ(static_cast<int>(t.rows.size()), engine.PortCount(0));
+  EXPECT_TRUE(RefreshPortStatus(ctx, t));
+  EXPECT_EQ(static_cast<int>(t.rows.size()), sim.engine.PortCount(0));
 }
 
 }  // namespace
