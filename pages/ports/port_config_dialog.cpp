@@ -9,17 +9,9 @@
 
 #include "pages/common/page.h"
 #include "pages/ports/port_registers.h"
+#include "pages/widgets/controls_widget.h"
 
 namespace brisfell {
-
-QComboBox* MakeChoiceList(QWidget* parent, const char* name, const char* const* texts, int count, int index) {
-  auto* list = new QComboBox(parent);
-  list->setObjectName(name);
-  for (int i = 0; i < count; ++i) list->addItem(texts[i]);
-  list->setCurrentIndex(index >= 0 && index < count ? index : -1);
-  list->setMinimumContentsLength(20);
-  return list;
-}
 
 PortConfigDialog::PortConfigDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
   setModal(true);

@@ -40,7 +40,4 @@ class PortConfigDialog : public QDialog {
   QComboBox* pause_ = nullptr;
 };
 
-// Fills a choice list with fixed entries and selects `index` (-1: nothing selected).
-QComboBox* MakeChoiceList(QWidget* parent, const char* name, const char* const* texts, int count, int index);
-
 }  // namespace brisfell

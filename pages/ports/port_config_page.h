@@ -7,7 +7,7 @@
 #include <QTreeWidget>
 
 #include "pages/common/page.h"
-#include "pages/ports/dialog_runner.h"
+#include "pages/widgets/dialog_runner.h"
 
 namespace brisfell {
 

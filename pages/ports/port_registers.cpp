@@ -22,36 +22,6 @@ std::string AdvertisedSpeedText(uint8_t advertise) {
   return "10M Half";
 }
 
-namespace {
-
-// The fixed group of a chip port on switches with more than 24 ports.
-int FixedTrunkBit(int chip) {
-  if (chip < 2) return 0;
-  if (chip < 4) return 1;
-  if (chip >= 24) return 7;
-  return 2 + (chip - 4) / 4;
-}
-
-}  // namespace
-
-std::vector<std::string> TrunkSettingTexts(const SwitchRecord& record, uint32_t trunkEnable) {
-  const int n = std::clamp(record.portCount, 0, kMaxChipPorts);
-  std::vector<std::string> texts(static_cast<size_t>(n));
-  if (n > 24) {
-    for (int k = 0; k < n; ++k)
-      texts[RowOfChip(record, k)] = (trunkEnable >> FixedTrunkBit(k)) & 1 ? "Trunked" : "none";
-    return texts;
-  }
-  // A model table shorter than n/4 only offers the groups it lists.
-  const int groups = std::min<int>(n / 4, static_cast<int>(record.trunkGroups.size()));
-  for (int g = 1; g <= groups; ++g) {
-    const std::string text = (trunkEnable >> g) & 1 ? Format("Trunk %d", g) : "none";
-    for (uint8_t chip : record.trunkGroups[g - 1])
-      if (chip < n) texts[RowOfChip(record, chip)] = text;
-  }
-  return texts;
-}
-
 bool RegisterReader::Read(uint16_t reg) {
   uint32_t value = 0;
   if (!engine_.ReadRegister(switch_, reg, value, kRegisterTimeoutMs)) return false;

@@ -11,32 +11,25 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "pages/common/fields.h"
+#include "pages/common/trunk_groups.h"
 
 namespace brisfell {
 
-constexpr uint16_t kRegPortInterface = 0x0100;  // bits 2, 3: chip port 24, 25 is TBI
-constexpr uint16_t kRegTrunkEnable = 0x0307;
-constexpr uint16_t kRegPortDisable = 0x0608;    // two registers, one bit a chip port
-constexpr uint16_t kRegPortBandwidth = 0x020A;  // 13 registers
-constexpr uint16_t kRegPortAdvertise = 0x060A;  // 13 registers
-constexpr uint16_t kRegPortStatus = 0x0619;     // 13 registers, read only
-constexpr int kPortPairRegisters = 13;
-constexpr uint32_t kSoftResetCommand = 0x0001;
 
 constexpr uint8_t kAutoFlag = 0x80;
 
 // Which register holds chip port k's byte in a block starting at `base`.
-inline uint16_t PairRegister(uint16_t base, int chip) { return static_cast<uint16_t>(base + chip / 2); }
+inline uint16_t PairRegister(uint16_t base, int chip) { return PortField{base, 2, 8, 0, 8}.Register(chip); }
 inline uint8_t PortByte(uint32_t value, int chip) {
-  return static_cast<uint8_t>((value >> ((chip & 1) * 8)) & 0xFF);
+  return static_cast<uint8_t>(port_field::kBandwidthByte.Get(value, chip));
 }
 // The register value with chip port k's byte replaced; everything else as given.
 inline uint32_t WithPortByte(uint32_t value, int chip, uint8_t byte) {
-  const int shift = (chip & 1) * 8;
-  return (value & ~(0xFFu << shift)) | (static_cast<uint32_t>(byte) << shift);
+  return port_field::kBandwidthByte.With(value, chip, byte);
 }
-inline uint16_t DisableRegister(int chip) { return static_cast<uint16_t>(kRegPortDisable + chip / 16); }
-inline uint32_t DisableMask(int chip) { return 1u << (chip % 16); }
+inline uint16_t DisableRegister(int chip) { return port_field::kDisable.Register(chip); }
+inline uint32_t DisableMask(int chip) { return port_field::kDisable.Of(chip).Mask(); }
 
 // Bandwidth code texts: as the lists show them, and as the dialogs offer them.
 extern const std::array<const char*, 8> kBandwidthPageTexts;
@@ -44,19 +37,15 @@ extern const std::array<const char*, 8> kBandwidthDialogTexts;
 // Pause code texts (bits 5-6 of the advertise byte).
 extern const std::array<const char*, 4> kPauseTexts;
 
-inline int RxBandwidthCode(uint8_t b) { return b & 0x07; }
-inline int TxBandwidthCode(uint8_t b) { return (b >> 4) & 0x07; }
-inline int PauseCode(uint8_t a) { return (a >> 5) & 0x03; }
-inline uint8_t Abilities(uint8_t a) { return a & 0x1F; }
+// Fields of a port's byte (the byte of an even chip port sits where the field tables put chip 0).
+inline int RxBandwidthCode(uint8_t b) { return static_cast<int>(port_field::kRxBandwidth.Get(b, 0)); }
+inline int TxBandwidthCode(uint8_t b) { return static_cast<int>(port_field::kTxBandwidth.Get(b, 0)); }
+inline int PauseCode(uint8_t a) { return static_cast<int>(port_field::kPause.Get(a, 0)); }
+inline uint8_t Abilities(uint8_t a) { return static_cast<uint8_t>(port_field::kAbilities.Get(a, 0)); }
 
 // "Speed Duplex" of the configuration list: the highest advertised ability, or "Auto" when
 // the auto flag is set with all abilities, or "Error" when none is advertised.
 std::string AdvertisedSpeedText(uint8_t advertise);
-
-// "Trunk Setting" texts indexed by shown row (n = the switch's port count). Switches with more
-// than 24 ports have eight fixed groups ("Trunked"/"none"); smaller ones take n/4 groups from
-// their model's table ("Trunk %d"/"none"); a row in no group stays "".
-std::vector<std::string> TrunkSettingTexts(const SwitchRecord& record, uint32_t trunkEnable);
 
 // Registers read in a fixed order; the first failed read ends the sequence.
 class RegisterReader {

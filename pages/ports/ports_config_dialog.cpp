@@ -17,31 +17,12 @@ namespace brisfell {
 PortsConfigDialog::PortsConfigDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
   setModal(true);
   setWindowTitle("Ports Configuration");
-  portCount_ = std::clamp(context_.PortCount(), 0, kMaxChipPorts);
   const PortSettings start = PortsChoice{}.settings;
 
   auto* layout = new QVBoxLayout(this);
-  auto* portGroup = new QGroupBox("Select ports to config:", this);
-  auto* grid = new QGridLayout(portGroup);
-  constexpr int kColumns = 7;
-  for (int p = 0; p < kMaxChipPorts; ++p) {
-    const QString label = p < 24 ? QString("port%1").arg(p + 1) : QString("G%1").arg(p - 23);
-    auto* box = new QCheckBox(label, portGroup);
-    box->setObjectName(label);
-    box->setVisible(p < portCount_);
-    ports_[p] = box;
-    grid->addWidget(box, p / kColumns, p % kColumns);
-  }
-  all_ = new QPushButton("All", portGroup);
-  none_ = new QPushButton("None", portGroup);
-  auto* allNone = new QHBoxLayout;
-  allNone->addStretch();
-  allNone->addWidget(all_);
-  allNone->addWidget(none_);
-  grid->addLayout(allNone, kMaxChipPorts / kColumns + 1, 0, 1, kColumns);
-  connect(all_, &QPushButton::clicked, this, [this] { TickPorts(true); });
-  connect(none_, &QPushButton::clicked, this, [this] { TickPorts(false); });
-  layout->addWidget(portGroup);
+  // Only the port boxes change with All and None: the choices made so far stay as they are.
+  ports_ = new PortBoxes("Select ports to config:", context_.PortCount(), PortBoxes::kWithAllNone, this);
+  layout->addWidget(ports_);
 
   auto* settings = new QGridLayout;
   auto addGroup = [&](const char* text, const char* name, int row) {
@@ -80,22 +61,13 @@ PortsConfigDialog::PortsConfigDialog(PageContext& context, QWidget* parent) : QD
   settings->setColumnStretch(1, 1);
   layout->addLayout(settings);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText("OK");
-  buttons->button(QDialogButtonBox::Cancel)->setText("Cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &PortsConfigDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &PortsConfigDialog::reject);
-  layout->addWidget(buttons);
-}
-
-// Only the port boxes change: the choices made so far stay as the operator left them.
-void PortsConfigDialog::TickPorts(bool ticked) {
-  for (int p = 0; p < portCount_; ++p) ports_[p]->setChecked(ticked);
+  AddOkCancel(this, layout);
 }
 
 PortsChoice PortsConfigDialog::Choices() const {
   PortsChoice c;
-  for (int p = 0; p < portCount_; ++p) c.ports[p] = ports_[p]->isChecked();
+  const uint32_t ticked = ports_->Ticked();
+  for (int p = 0; p < kMaxChipPorts; ++p) c.ports[p] = (ticked >> p) & 1;
   c.applyEnable = applyEnable_->isChecked();
   c.applySpeed = applySpeed_->isChecked();
   c.applyRx = applyRx_->isChecked();
@@ -111,8 +83,7 @@ PortsChoice PortsConfigDialog::Choices() const {
 
 void PortsConfigDialog::accept() {
   {
-    std::optional<BusyCursor> busy;
-    if (context_.Ready()) busy.emplace();
+    const BusyWhileReady busy(context_);
     ApplyPortsDialog(context_, Choices());
   }
   QDialog::accept();

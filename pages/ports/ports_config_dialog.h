@@ -11,6 +11,7 @@
 
 #include "pages/common/page_context.h"
 #include "pages/ports/port_dialogs_logic.h"
+#include "pages/widgets/controls_widget.h"
 
 namespace brisfell {
 
@@ -18,9 +19,9 @@ class PortsConfigDialog : public QDialog {
  public:
   PortsConfigDialog(PageContext& context, QWidget* parent = nullptr);
 
-  QCheckBox* PortBox(int position) const { return ports_[position]; }
-  QPushButton* AllButton() const { return all_; }
-  QPushButton* NoneButton() const { return none_; }
+  QCheckBox* PortBox(int position) const { return ports_->Box(position); }
+  QPushButton* AllButton() const { return ports_->AllButton(); }
+  QPushButton* NoneButton() const { return ports_->NoneButton(); }
   QCheckBox* EnableGroup() const { return applyEnable_; }
   QCheckBox* SpeedGroup() const { return applySpeed_; }
   QCheckBox* RxGroup() const { return applyRx_; }
@@ -37,13 +38,8 @@ class PortsConfigDialog : public QDialog {
   void accept() override;
 
  private:
-  void TickPorts(bool ticked);
-
   PageContext& context_;
-  int portCount_ = 0;
-  std::array<QCheckBox*, kMaxChipPorts> ports_{};
-  QPushButton* all_ = nullptr;
-  QPushButton* none_ = nullptr;
+  PortBoxes* ports_ = nullptr;
   QCheckBox* applyEnable_ = nullptr;
   QCheckBox* applySpeed_ = nullptr;
   QCheckBox* applyRx_ = nullptr;

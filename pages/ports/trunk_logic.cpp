@@ -5,36 +5,11 @@
 #include "pages/ports/port_registers.h"
 
 namespace brisfell {
-namespace {
-
-const std::array<const char*, kMaxTrunkBoxes> kFixedCaptions = {
-    "Trunk 1 (port 1,2)",         "Trunk 2 (port 3,4)",          "Trunk 3 (port 5,6,7,8)",
-    "Trunk 4 (port 9,10,11,12)",  "Trunk 5 (port 13,14,15,16)",  "Trunk 6 (port 17,18,19,20)",
-    "Trunk 7 (port 21,22,23,24)", "Trunk 8 (port G1,G2)"};
-
-}  // namespace
-
-int TrunkGroupCount(const SwitchRecord& record) {
-  if (record.portCount > 24) return kMaxTrunkBoxes;
-  return std::clamp<int>(std::min<int>(record.portCount / 4, static_cast<int>(record.trunkGroups.size())), 0,
-                         kMaxTrunkBoxes);
-}
-
 std::array<std::string, kMaxTrunkBoxes> TrunkCaptions(const SwitchRecord* record) {
   std::array<std::string, kMaxTrunkBoxes> captions;
-  for (int i = 0; i < kMaxTrunkBoxes; ++i) captions[i] = kFixedCaptions[i];
-  if (!record || record->portCount > 24) return captions;
-  const int groups = TrunkGroupCount(*record);
-  for (int g = 1; g <= groups; ++g) {
-    std::string text = Format("Trunk %d (port ", g);
-    bool first = true;
-    for (uint8_t chip : record->trunkGroups[g - 1]) {
-      if (!first) text += ", ";
-      first = false;
-      text += Format("%d", RowOfChip(*record, chip) + 1);
-    }
-    captions[g - 1] = text + ")";
-  }
+  for (int i = 0; i < kMaxTrunkBoxes; ++i) captions[i] = kFixedTrunkCaptions[i];
+  if (!record) return captions;
+  for (int g = 1; g <= TrunkGroupCount(*record); ++g) captions[g - 1] = TrunkBoxCaption(*record, g);
   return captions;
 }
 

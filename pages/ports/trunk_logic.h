@@ -7,10 +7,11 @@
 #include <string>
 
 #include "pages/common/page_context.h"
+#include "pages/common/trunk_groups.h"
 
 namespace brisfell {
 
-constexpr int kMaxTrunkBoxes = 8;
+constexpr int kMaxTrunkBoxes = kMaxTrunkGroups;
 
 struct TrunkDialogState {
   int portCount = 0;
@@ -20,8 +21,6 @@ struct TrunkDialogState {
   bool read = false;  // the boxes came from the switch
 };
 
-// Number of groups the model offers: eight fixed groups above 24 ports, else n/4 from its table.
-int TrunkGroupCount(const SwitchRecord& record);
 // Box captions: the fixed ones above 24 ports, else built from the model's table through the
 // port map ("Trunk %d (port a, b, c, d)").
 std::array<std::string, kMaxTrunkBoxes> TrunkCaptions(const SwitchRecord* record);

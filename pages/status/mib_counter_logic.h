@@ -12,12 +12,6 @@
 
 namespace brisfell {
 
-constexpr uint16_t kRegMibSelect = 0x0700;     // 13 registers
-constexpr uint16_t kRegMibCounter1 = 0x070D;   // + chip port
-constexpr uint16_t kRegMibCounter2 = 0x0727;
-constexpr uint16_t kRegMibCounter3 = 0x0741;
-constexpr uint16_t kRegMibLast = 0x075A;
-constexpr int kMibSelectRegisters = 13;
 
 // Texts of a counter's code: `counter` 0..2 (counter 1..3), `code` 0..3.
 const char* MibPageText(int counter, int code);

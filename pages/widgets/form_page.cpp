@@ -1,0 +1,53 @@
+#include "pages/widgets/form_page.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace brisfell {
+
+FormPage::FormPage(PageContext& context, const FormSpec& spec) : Page(context, spec.caption), spec_(spec) {}
+
+void FormPage::BuildControls(QWidget* window) {
+  // Every page starts with no selection: nothing is known until a read succeeds.
+  state_ = NewFormState(spec_, context_.PortCount());
+  last_ = Outcome::NothingToDo();
+  auto* layout = new QVBoxLayout(window);
+  view_ = new FormView(spec_, context_.PortCount(), window);
+  layout->addWidget(view_, 1);
+  BuildExtraControls(window);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  refresh_ = MakeButton("Refresh", "refresh", window);
+  update_ = MakeButton("Update", "update", window);
+  buttons->addWidget(refresh_);
+  buttons->addWidget(update_);
+  layout->addLayout(buttons);
+  QObject::connect(refresh_, &QPushButton::clicked, window, [this] { Refresh(); });
+  QObject::connect(update_, &QPushButton::clicked, window, [this] { Update(); });
+}
+
+void FormPage::Refresh() {
+  if (!view_ || !Ready()) return;
+  const BusyWhileReady busy(context_);
+  // Choices not yet written stay where a read fails, as on every form page.
+  view_->Collect(state_);
+  last_ = FormRefresh(context_, spec_, state_);
+  view_->Show(state_);
+  ShowExtra();
+  Report(last_, "Refresh");
+}
+
+void FormPage::Update() {
+  if (!view_ || !Ready()) return;
+  const BusyWhileReady busy(context_);
+  view_->Collect(state_);
+  last_ = FormUpdate(context_, spec_, state_);
+  Report(last_, "Update");
+}
+
+void FormPage::Report(const Outcome& outcome, const char* action) {
+  if (outcome.kind == OutcomeKind::ReadFailed || outcome.kind == OutcomeKind::Refused)
+    context_.Status(std::string(action) + ": " + outcome.message);
+}
+
+}  // namespace brisfell
