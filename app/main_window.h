@@ -37,6 +37,8 @@ class MainWindow : public QMainWindow {
   QComboBox* SwitchSelector() const { return switches_; }
   QTabWidget* GroupTabs() const { return groups_; }
   QString StatusText() const;
+  // What a page says about its last action (a read that failed, a setting not written).
+  void ShowPageStatus(const QString& text) { SetStatus(text); }
   QAction* AboutAction() const { return about_; }
 
  private:

@@ -3,10 +3,16 @@
 #include <stdexcept>
 
 #include "app/placeholder_page.h"
+#include "pages/features/global_config_page.h"
+#include "pages/features/igmp_page.h"
+#include "pages/features/qos_page.h"
 #include "pages/ports/port_config_page.h"
 #include "pages/status/mib_counter_page.h"
 #include "pages/status/overview_page.h"
 #include "pages/status/port_status_page.h"
+#include "pages/system/device_reset_page.h"
+#include "pages/system/fault_info_page.h"
+#include "pages/vlan/vlan_control_page.h"
 
 namespace brisfell {
 namespace {
@@ -26,19 +32,19 @@ PageSet::PageSet(PageContext& c) {
 
   auto configuration = std::make_unique<ConfigurationHost>();
   configuration->AddPage(std::make_unique<PortConfigPage>(c));
-  configuration->AddPage(Placeholder(c, "Global Configuration"));  // GlobalConfigPage
-  configuration->AddPage(Placeholder(c, "QoS Configuration"));     // QosPage
+  configuration->AddPage(std::make_unique<GlobalConfigPage>(c));
+  configuration->AddPage(std::make_unique<QosPage>(c));
   configuration->AddPage(Placeholder(c, "Vlan Configuration"));    // VlanConfigPage
-  configuration->AddPage(Placeholder(c, "Vlan Control"));          // VlanControlPage
+  configuration->AddPage(std::make_unique<VlanControlPage>(c));
   configuration->AddPage(Placeholder(c, "Tag Control"));           // TagControlPage
-  configuration->AddPage(Placeholder(c, "Igmp Snooping"));         // IgmpPage
+  configuration->AddPage(std::make_unique<IgmpPage>(c));
 
   auto security = std::make_unique<SecurityHost>();
   security->AddPage(Placeholder(c, "Device Security"));  // DeviceSecurityPage
 
   auto system = std::make_unique<SystemHost>();
-  system->AddPage(Placeholder(c, "Fault Information"));  // FaultInfoPage
-  system->AddPage(Placeholder(c, "Device Reset"));       // DeviceResetPage
+  system->AddPage(std::make_unique<FaultInfoPage>(c));
+  system->AddPage(std::make_unique<DeviceResetPage>(c));
   system->AddPage(Placeholder(c, "Configurations"));     // ConfigurationsPage
 
   hosts_ = {std::move(status), std::move(configuration), std::move(security), std::move(system)};

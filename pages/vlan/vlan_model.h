@@ -14,11 +14,6 @@
 
 namespace brisfell {
 
-constexpr uint16_t kRegVlanControl = 0x030B;
-constexpr uint16_t kRegPortVlanIndex = 0x030C;   // + p/2
-constexpr uint16_t kRegPortTagControl = 0x0319;  // + p/8
-constexpr uint16_t kRegVlanTable = 0x031D;       // + 3k: members low, members high, VLAN ID
-
 constexpr int kVlanEntries = 32;
 constexpr int kOperatorEntries = 31;  // entries 0-30 hold VLANs and combined entries
 constexpr int kUnassignedEntry = 31;  // ports in no other entry

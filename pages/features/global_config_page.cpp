@@ -1,0 +1,9 @@
+#include "pages/features/global_config_page.h"
+
+#include "pages/features/feature_forms.h"
+
+namespace brisfell {
+
+GlobalConfigPage::GlobalConfigPage(PageContext& context) : FormPage(context, GlobalConfigForm()) {}
+
+}  // namespace brisfell

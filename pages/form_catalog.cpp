@@ -1,0 +1,12 @@
+#include "pages/form_catalog.h"
+
+#include "pages/features/feature_forms.h"
+#include "pages/vlan/vlan_control_form.h"
+
+namespace brisfell {
+
+std::vector<const FormSpec*> FormCatalog() {
+  return {&GlobalConfigForm(), &QosForm(), &VlanControlForm(), &IgmpForm()};
+}
+
+}  // namespace brisfell

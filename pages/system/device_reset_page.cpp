@@ -1,0 +1,38 @@
+#include "pages/system/device_reset_page.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "pages/system/device_reset_logic.h"
+#include "pages/widgets/controls_widget.h"
+
+namespace brisfell {
+
+DeviceResetPage::DeviceResetPage(PageContext& context) : Page(context, "Device Reset") {}
+
+void DeviceResetPage::BuildControls(QWidget* window) {
+  auto* layout = new QVBoxLayout(window);
+  auto* row = new QHBoxLayout;
+  soft_ = MakeButton("Soft Reset", "softReset", window);
+  hard_ = MakeButton("Hardware Reset", "hardwareReset", window);
+  for (QPushButton* b : {soft_.data(), hard_.data()}) b->setMinimumWidth(140);
+  row->addStretch();
+  row->addWidget(soft_);
+  row->addSpacing(40);
+  row->addWidget(hard_);
+  row->addStretch();
+  layout->addStretch();
+  layout->addLayout(row);
+  layout->addStretch();
+  QObject::connect(soft_, &QPushButton::clicked, window, [this] {
+    const BusyWhileReady busy(context_);
+    SoftReset(context_);
+  });
+  QObject::connect(hard_, &QPushButton::clicked, window, [this] { HardwareReset(context_); });
+}
+
+void DeviceResetPage::Initialise() {
+  if (context_.Switch() != -1 && !HardwareResetOffered(context_.Record())) hard_->hide();
+}
+
+}  // namespace brisfell
