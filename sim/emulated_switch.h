@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,10 @@ class EmulatedSwitch {
   // A muted switch ignores every frame (it still forwards them to the switches behind it).
   void SetMuted(bool muted) { muted_ = muted; }
   bool Muted() const { return muted_; }
+  // Set frames for these registers are dropped, as by a chip that does not take a write; gets
+  // still answer with what the register holds.
+  void SetIgnoredWrites(std::set<uint16_t> registers) { ignoredWrites_ = std::move(registers); }
+  const std::set<uint16_t>& IgnoredWrites() const { return ignoredWrites_; }
 
   // EEPROM command behaviour: how many reads of the control register show busy after each
   // command; the next `count` commands fail (failed bit, nothing done); write protection
@@ -176,6 +181,7 @@ class EmulatedSwitch {
   FactoryDefaultList defaults_;
   EepromImageMap map_;
   bool muted_ = false;
+  std::set<uint16_t> ignoredWrites_;
   int busyPolls_ = 1;
   int failNext_ = 0;
   bool writeProtected_ = false;
