@@ -1,210 +1,246 @@
-// Engine commands: discover, read, write, eeprom-read, eeprom-write.
-#include <cstdio>
+// Engine commands: adapters, discover, read, write, eeprom-read, eeprom-write.
 #include <iostream>
-#include <nlohmann/json.hpp>
 
 #include "cli/cli.h"
+#include "pages/status/overview_logic.h"
 
 namespace brisfell::cli {
 namespace {
 
+constexpr uint32_t kEepromBytes = 2048;  // the EEPROM control register has 11 address bits
+
 std::string Hex(uint32_t v, int digits) { return Format("0x%0*X", digits, v); }
 
 int Adapters(Session& s) {
-  Engine* e = s.OpenEngine();
-  if (!e) return kExitFailed;
-  if (s.Options().json) {
-    nlohmann::json list = nlohmann::json::array();
-    for (int i = 0; i < e->AdapterCount(); ++i)
-      list.push_back({{"index", i}, {"name", e->AdapterName(i)}, {"description", e->AdapterDescription(i)}});
-    std::cout << nlohmann::json{{"adapters", list}}.dump() << "\n";
-    return kExitOk;
-  }
-  Table t;
-  t.columns = {"Index", "Name", "Description"};
-  for (int i = 0; i < e->AdapterCount(); ++i)
-    t.rows.push_back({std::to_string(i), e->AdapterName(i), e->AdapterDescription(i)});
-  s.PrintTable(t);
+  Engine& e = s.engine();
+  Table t{{"Index", "Name", "Description"}, {}};
+  for (int i = 0; i < e.AdapterCount(); ++i)
+    t.rows.push_back({std::to_string(i), e.AdapterName(i), e.AdapterDescription(i)});
+  s.out().List("adapters", t, {{"index", NumberValue}, {"name"}, {"description", TextValue, false}});
   return kExitOk;
 }
 
+// The Overview page's two rows of every switch, side by side, one line a switch.
 int Discover(Session& s) {
-  if (!s.Discover()) return kExitFailed;
   Engine& e = s.engine();
-  if (s.Options().json) {
-    nlohmann::json list = nlohmann::json::array();
-    for (int i = 0; i < e.SwitchCount(); ++i) {
-      const SwitchRecord& r = *e.GetSwitchRecord(i);
-      list.push_back({{"index", i},
-                      {"mac", FormatMac(r.mac)},
-                      {"model", r.modelName},
-                      {"portCount", r.portCount},
-                      {"chipId", Hex(r.chipId, 4)},
-                      {"vendorId", Hex(r.vendorId, 8)},
-                      {"authKey", Hex(r.AuthKey(), 4)},
-                      {"downLinkPort", r.downLinkPort},
-                      {"upLinkMac", FormatMac(r.upLinkMac)},
-                      {"upLinkPort", r.upLinkPort}});
-    }
-    std::cout << nlohmann::json{{"switches", list}, {"newReplies", s.lastDiscoveryResult()}}.dump() << "\n";
-    return kExitOk;
-  }
-  Table t;
-  t.columns = {"Index", "MAC", "Model", "Ports", "Chip ID", "Vendor ID", "Key", "Down Link Port", "Up Link MAC",
-               "Up Link Port"};
+  Table t{{"Index", "Name", "MAC Address", "Chip ID", "Vendor ID", "Ports", "Key", "Down Link Port", "Up Link MAC",
+           "Up Link Port"},
+          {}};
+  const int current = e.CurrentSwitchIndex();
   for (int i = 0; i < e.SwitchCount(); ++i) {
     const SwitchRecord& r = *e.GetSwitchRecord(i);
-    t.rows.push_back({std::to_string(i), FormatMac(r.mac), r.modelName, std::to_string(r.portCount),
-                      Hex(r.chipId, 4), Hex(r.vendorId, 8), Hex(r.AuthKey(), 4), std::to_string(r.downLinkPort),
-                      FormatMac(r.upLinkMac), std::to_string(r.upLinkPort)});
+    e.SetCurrentSwitchIndex(i);
+    const OverviewTables o = BuildOverview(e);
+    const auto& device = o.devices.rows.at(0);
+    const auto& topology = o.topology.rows.at(0);
+    t.rows.push_back({std::to_string(i), device[0], device[1], device[2], device[3], std::to_string(r.portCount),
+                      Hex(r.AuthKey(), 4), topology[1], topology[2], topology[3]});
   }
-  s.PrintTable(t);
-  std::cout << s.lastDiscoveryResult() << " new repl" << (s.lastDiscoveryResult() == 1 ? "y" : "ies") << "\n";
+  e.SetCurrentSwitchIndex(current);
+  const Schema schema = {{"index", NumberValue},
+                         {"name"},
+                         {"mac"},
+                         {"chip_id", NumberValue, false},
+                         {"vendor_id", NumberValue, false},
+                         {"port_count", NumberValue, false},
+                         {"auth_key", NumberValue, false},
+                         {"down_link_port"},
+                         {"up_link_mac"},
+                         {"up_link_port"}};
+  s.out().List("switches", t, schema, [&](size_t row, Json& j) {
+    const SwitchRecord& r = *e.GetSwitchRecord(static_cast<int>(row));
+    j["down_link_chip_port"] = r.downLinkPort;
+    j["up_link_chip_port"] = r.upLinkPort;
+  });
+  s.out().Doc()["new_replies"] = s.lastDiscoveryResult();
+  const int n = s.lastDiscoveryResult();
+  s.out().Line(Format("%d new repl%s", n, n == 1 ? "y" : "ies"));
   return kExitOk;
-}
-
-// "0x0700" or "0x0700-0x0705".
-bool ParseRegisterRange(const std::string& text, uint32_t& first, uint32_t& last) {
-  size_t dash = text.find('-');
-  auto a = ParseNumber(text.substr(0, dash));
-  auto b = dash == std::string::npos ? a : ParseNumber(text.substr(dash + 1));
-  if (!a || !b || *a > 0xFFFF || *b > 0xFFFF || *a > *b) return false;
-  first = *a;
-  last = *b;
-  return true;
 }
 
 int Read(Session& s, const std::vector<std::string>& ranges) {
-  std::vector<std::pair<uint32_t, uint32_t>> parsed;
-  for (const auto& r : ranges) {
-    uint32_t a = 0, b = 0;
-    if (!ParseRegisterRange(r, a, b)) {
-      s.Error("bad register or range: " + r);
-      return kExitUsage;
-    }
-    parsed.emplace_back(a, b);
-  }
-  if (!s.SelectSwitch()) return kExitFailed;
   Engine& e = s.engine();
   AdapterIo io(e);
-  nlohmann::json out = nlohmann::json::array();
-  for (auto [a, b] : parsed) {
-    for (uint32_t reg = a; reg <= b; ++reg) {
+  Json out = Json::array();
+  for (const auto& text : ranges) {
+    const NumberRange range = *ParseNumberRange(text, 0xFFFF);  // checked while parsing
+    for (uint32_t reg = range.first; reg <= range.last; ++reg) {
       uint32_t value = 0;
-      if (!e.ReadRegister(e.CurrentSwitchIndex(), static_cast<uint16_t>(reg), value, kRegisterTimeoutMs)) {
-        s.Error(Format("reading register 0x%04X timed out", reg));
-        return kExitFailed;
-      }
-      if (s.Options().json)
-        out.push_back({{"register", Hex(reg, 4)}, {"value", Hex(value, 8)}});
-      else
-        std::cout << Hex(reg, 4) << " " << Hex(value, 8) << "\n";
+      if (!e.ReadRegister(e.CurrentSwitchIndex(), static_cast<uint16_t>(reg), value, kRegisterTimeoutMs))
+        throw Failure(Format("reading register 0x%04X timed out", reg));
+      Json j = Json::object();
+      j["register"] = reg;
+      j["value"] = value;
+      out.push_back(j);
+      s.out().Line(Hex(reg, 4) + " " + Hex(value, 8));
     }
   }
-  if (s.Options().json) std::cout << nlohmann::json{{"registers", out}}.dump() << "\n";
+  s.out().Doc()["registers"] = out;
   return kExitOk;
+}
+
+// Whether a register holds plain settings on this switch (its configuration list names it).
+bool PlainSetting(const SwitchRecord& r, uint16_t reg) {
+  if (!r.factoryDefaults) return false;
+  for (const auto& row : *r.factoryDefaults)
+    if (row.reg == reg) return true;
+  return false;
 }
 
 int Write(Session& s, const std::string& regText, const std::string& valueText) {
-  auto reg = ParseNumber(regText);
-  auto value = ParseNumber(valueText);
-  if (!reg || *reg > 0xFFFF || !value) {
-    s.Error("usage: write REG VALUE (numbers in decimal or 0x hexadecimal)");
-    return kExitUsage;
-  }
-  if (!s.SelectSwitch()) return kExitFailed;
+  const auto reg = static_cast<uint16_t>(*ParseNumber(regText));
+  const uint32_t value = *ParseNumber(valueText);
   Engine& e = s.engine();
+  const int sw = e.CurrentSwitchIndex();
   AdapterIo io(e);
-  if (!io.ok() || !e.WriteRegister(e.CurrentSwitchIndex(), static_cast<uint16_t>(*reg), *value)) {
-    s.Error("the adapter cannot be opened for register access");
-    return kExitFailed;
+  if (!io.ok()) throw Failure("the adapter cannot be opened for register access");
+  uint32_t old = 0;
+  const bool read = e.ReadRegister(sw, reg, old, kRegisterTimeoutMs);
+  const std::string subject = "register " + Hex(reg, 4);
+  // Commands (reset, EEPROM) are written whatever the register reads.
+  if (read && old == value && PlainSetting(s.Record(), reg)) {
+    s.out().NothingToDo(subject + ": already " + Hex(value, 8) + "; nothing to change");
+    return kExitOk;
   }
+  e.WriteRegister(sw, reg, value);
+  Change c;
+  c.subject = subject;
+  c.where = Json::object();
+  c.where["register"] = reg;
+  c.setting = "value";
+  c.before = read ? Hex(old, 8) : "";
+  c.after = Hex(value, 8);
+  c.beforeValue = read ? Json(old) : Json(nullptr);
+  c.afterValue = value;
+  s.out().Changed(c);
   return kExitOk;
 }
 
-int EepromRead(Session& s, const std::string& addrText, const std::string& countText) {
-  auto addr = ParseNumber(addrText);
-  auto count = countText.empty() ? std::optional<uint32_t>(1) : ParseNumber(countText);
-  if (!addr || !count || *count == 0 || *addr + *count > 2048) {
-    s.Error("usage: eeprom-read ADDR [COUNT] (addresses 0 to 2047)");
-    return kExitUsage;
-  }
-  if (!s.SelectSwitch()) return kExitFailed;
-  Engine& e = s.engine();
-  AdapterIo io(e);
-  nlohmann::json bytes = nlohmann::json::array();
-  for (uint32_t a = *addr; a < *addr + *count; ++a) {
-    uint8_t b = 0;
-    if (!e.ReadEepromByte(e.CurrentSwitchIndex(), static_cast<uint16_t>(a), b, kEepromTimeoutMs)) {
-      s.Error(Format("reading EEPROM byte 0x%04X failed", a));
-      return kExitFailed;
-    }
-    if (s.Options().json)
-      bytes.push_back({{"address", Hex(a, 4)}, {"value", Hex(b, 2)}});
-    else
-      std::cout << Hex(a, 4) << " " << Hex(b, 2) << "\n";
-  }
-  if (s.Options().json) std::cout << nlohmann::json{{"eeprom", bytes}}.dump() << "\n";
-  return kExitOk;
-}
-
-int EepromWrite(Session& s, const std::string& addrText, const std::vector<std::string>& byteTexts) {
-  auto addr = ParseNumber(addrText);
-  std::vector<uint8_t> bytes;
-  for (const auto& t : byteTexts) {
-    auto b = ParseNumber(t);
-    if (!b || *b > 0xFF) {
-      s.Error("bad byte: " + t);
-      return kExitUsage;
-    }
-    bytes.push_back(static_cast<uint8_t>(*b));
-  }
-  if (!addr || bytes.empty() || *addr + bytes.size() > 2048) {
-    s.Error("usage: eeprom-write ADDR BYTE... (addresses 0 to 2047)");
-    return kExitUsage;
-  }
-  if (!s.SelectSwitch()) return kExitFailed;
-  Engine& e = s.engine();
-  AdapterIo io(e);
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const auto a = static_cast<uint16_t>(*addr + i);
-    if (!e.WriteEepromByte(e.CurrentSwitchIndex(), a, bytes[i], kEepromTimeoutMs)) {
-      s.Error(Format("writing EEPROM byte 0x%04X failed", a));
-      return kExitFailed;
-    }
-  }
-  return kExitOk;
-}
-
-struct Args {
-  std::vector<std::string> ranges;
-  std::string reg, value, addr, count;
+struct EepromArgs {
+  std::string address;
+  std::string count;
   std::vector<std::string> bytes;
 };
 
-CommandRegistrar registrar([](CLI::App& app, Session& s, CommandAction& run) {
-  static Args a;
-  OnRun(app.add_subcommand("adapters", "List the network adapters"), run, [&s] { return Adapters(s); });
-  OnRun(app.add_subcommand("discover", "Discover the switches on the adapter"), run, [&s] { return Discover(s); });
+uint32_t EepromStart(const EepromArgs& a, size_t count) {
+  const uint32_t first = *ParseNumber(a.address);
+  if (static_cast<uint64_t>(first) + count > kEepromBytes)
+    throw UsageError(Format("bad EEPROM range: %zu byte%s from %s (addresses 0 to %u)", count, count == 1 ? "" : "s",
+                            a.address.c_str(), kEepromBytes - 1));
+  return first;
+}
 
-  auto* read = app.add_subcommand("read", "Read registers: REG or FIRST-LAST, one line each");
-  read->add_option("registers", a.ranges)->required();
-  OnRun(read, run, [&s] { return Read(s, a.ranges); });
+size_t EepromCount(const EepromArgs& a) { return a.count.empty() ? 1 : *ParseNumber(a.count); }
 
-  auto* write = app.add_subcommand("write", "Write one register");
-  write->add_option("register", a.reg)->required();
-  write->add_option("value", a.value)->required();
-  OnRun(write, run, [&s] { return Write(s, a.reg, a.value); });
+int EepromRead(Session& s, const EepromArgs& a) {
+  const uint32_t first = EepromStart(a, EepromCount(a));
+  Engine& e = s.engine();
+  AdapterIo io(e);
+  Json bytes = Json::array();
+  for (uint32_t address = first; address < first + EepromCount(a); ++address) {
+    uint8_t b = 0;
+    if (!e.ReadEepromByte(e.CurrentSwitchIndex(), static_cast<uint16_t>(address), b, kEepromTimeoutMs))
+      throw Failure(Format("reading EEPROM byte 0x%04X failed", address));
+    Json j = Json::object();
+    j["address"] = address;
+    j["value"] = b;
+    bytes.push_back(j);
+    s.out().Line(Hex(address, 4) + " " + Hex(b, 2));
+  }
+  s.out().Doc()["eeprom"] = bytes;
+  return kExitOk;
+}
 
-  auto* er = app.add_subcommand("eeprom-read", "Read EEPROM bytes");
-  er->add_option("address", a.addr)->required();
-  er->add_option("count", a.count);
-  OnRun(er, run, [&s] { return EepromRead(s, a.addr, a.count); });
+// Reads each byte first: only bytes that differ are written (an EEPROM wears), and each one
+// written is read back.
+int EepromWrite(Session& s, const EepromArgs& a) {
+  const uint32_t first = EepromStart(a, a.bytes.size());
+  Engine& e = s.engine();
+  const int sw = e.CurrentSwitchIndex();
+  const bool dryRun = s.Options().dryRun;
+  AdapterIo io(e);
+  bool changed = false;
+  for (size_t i = 0; i < a.bytes.size(); ++i) {
+    const auto address = static_cast<uint16_t>(first + i);
+    const auto byte = static_cast<uint8_t>(*ParseNumber(a.bytes[i]));
+    uint8_t old = 0;
+    if (!e.ReadEepromByte(sw, address, old, kEepromTimeoutMs))
+      throw Failure(Format("reading EEPROM byte 0x%04X failed; it was not written", address));
+    if (old == byte) continue;
+    if (!e.WriteEepromByte(sw, address, byte, kEepromTimeoutMs))
+      throw Failure(Format("writing EEPROM byte 0x%04X failed", address));
+    uint8_t found = byte;
+    if (!dryRun && (!e.ReadEepromByte(sw, address, found, kEepromTimeoutMs) || found != byte)) {
+      Json details = Json::object();
+      details["address"] = address;
+      details["expected"] = byte;
+      details["found"] = found;
+      throw Failure(Format("the switch did not take the write: EEPROM byte 0x%04X: expected 0x%02X, found 0x%02X",
+                           address, byte, found),
+                    details);
+    }
+    Change c;
+    c.subject = "EEPROM " + Hex(address, 4);
+    c.where = Json::object();
+    c.where["address"] = address;
+    c.setting = "value";
+    c.before = Hex(old, 2);
+    c.after = Hex(byte, 2);
+    c.beforeValue = old;
+    c.afterValue = byte;
+    s.out().Changed(c);
+    changed = true;
+  }
+  if (!changed) s.out().NothingToDo(Format("EEPROM 0x%04X: already holds these bytes; nothing to change", first));
+  return kExitOk;
+}
 
-  auto* ew = app.add_subcommand("eeprom-write", "Write EEPROM bytes");
-  ew->add_option("address", a.addr)->required();
-  ew->add_option("bytes", a.bytes)->required();
-  OnRun(ew, run, [&s] { return EepromWrite(s, a.addr, a.bytes); });
+CLI::Validator RegisterRangeCheck() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        return ParseNumberRange(text, 0xFFFF) ? std::string() : "bad register or range: " + text + " (0 to 0xFFFF)";
+      },
+      "REG[-REG]");
+}
+
+CommandRegistrar registrar([](Commands& c) {
+  static std::vector<std::string> ranges;
+  static std::string reg, value;
+  static EepromArgs er, ew;
+  CLI::App& app = c.App();
+
+  c.Add(&app, "adapters", "List the network adapters", Needs::kEngine, Adapters);
+  c.Add(&app, "discover", "Discover the switches on the adapter and show where each one hangs", Needs::kTable,
+        Discover);
+
+  c.Add(&app, "read", "Read registers: REG or FIRST-LAST, one line each", Needs::kSwitch,
+        [](Session& s) { return Read(s, ranges); })
+      ->add_option("registers", ranges, "Registers or ranges, e.g. 0x0607 0x0700-0x0705")
+      ->required()
+      ->check(RegisterRangeCheck());
+
+  CLI::App* write = c.Add(
+      &app, "write", "Write one register", Needs::kSwitch, [](Session& s) { return Write(s, reg, value); }, true);
+  write->add_option("register", reg, "Register, 0 to 0xFFFF")->required()->check(NumberCheck("register", 0, 0xFFFF));
+  write->add_option("value", value, "Value, 0 to 0xFFFFFFFF")
+      ->required()
+      ->check(NumberCheck("value", 0, 0xFFFFFFFF));
+
+  CLI::App* eread = c.Add(
+      &app, "eeprom-read", "Read EEPROM bytes", Needs::kSwitch, [](Session& s) { return EepromRead(s, er); }, false,
+      [] { EepromStart(er, EepromCount(er)); });
+  eread->add_option("address", er.address, "First address, 0 to 2047")
+      ->required()
+      ->check(NumberCheck("EEPROM address", 0, kEepromBytes - 1));
+  eread->add_option("count", er.count, "Number of bytes (default 1)")->check(NumberCheck("count", 1, kEepromBytes));
+
+  CLI::App* ewrite = c.Add(
+      &app, "eeprom-write", "Write EEPROM bytes", Needs::kSwitch, [](Session& s) { return EepromWrite(s, ew); }, true,
+      [] { EepromStart(ew, ew.bytes.size()); });
+  ewrite->add_option("address", ew.address, "First address, 0 to 2047")
+      ->required()
+      ->check(NumberCheck("EEPROM address", 0, kEepromBytes - 1));
+  ewrite->add_option("bytes", ew.bytes, "Bytes, 0 to 0xFF each")->required()->check(NumberCheck("byte", 0, 0xFF));
 });
 
 }  // namespace

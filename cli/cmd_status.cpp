@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "cli/cli.h"
+#include "pages/ports/port_registers.h"
 #include "pages/status/mib_counter_logic.h"
 #include "pages/status/port_status_logic.h"
 
@@ -14,14 +15,44 @@ std::string Lower(std::string s) {
   return s;
 }
 
-int ShowTable(Session& s, bool (*refresh)(PageContext&, Table&)) {
-  if (!s.SelectSwitch()) return kExitFailed;
+std::function<void(size_t, Json&)> ChipPorts(const SwitchRecord& record) {
+  return [&record](size_t row, Json& j) { j["chip_port"] = record.portToChip.at(row); };
+}
+
+const Schema& PortStatusSchema() {
+  static const Schema schema = {{"port"},
+                                {"linked", FlagValue("Up", "Down")},
+                                {"port_type", TextValue, false},
+                                {"speed_duplex"},
+                                {"flow_control", FlagValue("Enable", "Disable")},
+                                {"tx_bandwidth", TextOrNull({"no"}), false},
+                                {"rx_bandwidth", TextOrNull({"no"}), false},
+                                {"trunk", TextOrNull({"none"}), false}};
+  return schema;
+}
+
+const Schema& MibSchema() {
+  static const Schema schema = {{"port"},
+                                {"counter_1", NumberValue},
+                                {"counter_1_unit"},
+                                {"counter_2", NumberValue},
+                                {"counter_2_unit"},
+                                {"counter_3", NumberValue},
+                                {"counter_3_unit"}};
+  return schema;
+}
+
+int ShowStatus(Session& s) {
   Table table;
-  if (!refresh(s.context(), table)) {
-    s.Error("reading the switch's registers failed");
-    return kExitFailed;
-  }
-  s.PrintTable(table);
+  if (!RefreshPortStatus(s.context(), table)) throw Failure("reading the switch's registers failed");
+  s.out().List("ports", table, PortStatusSchema(), ChipPorts(s.Record()));
+  return kExitOk;
+}
+
+int ShowMib(Session& s) {
+  Table table;
+  if (!RefreshMibCounters(s.context(), table)) throw Failure("reading the switch's registers failed");
+  s.out().List("ports", table, MibSchema(), ChipPorts(s.Record()));
   return kExitOk;
 }
 
@@ -35,68 +66,66 @@ std::optional<int> ParseCounterCode(const std::string& text) {
   return std::nullopt;
 }
 
+// The counter selection registers, read in order; the list's units decoded from them.
+std::map<uint16_t, uint32_t> ReadSelections(Session& s) {
+  RegisterReader reader(s.engine(), s.context().Switch());
+  AdapterIo io(s.engine());
+  if (!reader.ReadRange(kRegMibSelect, kMibSelectRegisters))
+    throw Failure("reading the counter selection failed; nothing was written");
+  return reader.Values();
+}
+
+// What each port's counters count, before and after: the units of the MIB list.
+void ReportSelections(Session& s, const std::map<uint16_t, uint32_t>& before) {
+  const std::map<uint16_t, uint32_t> after = ReadSelections(s);
+  const auto changes =
+      DiffLists(DecodeMibCounters(s.Record(), before), DecodeMibCounters(s.Record(), after), MibSchema(), "port ");
+  if (changes.empty())
+    s.out().NothingToDo("counter selection: nothing changed");
+  else
+    s.out().Changed(changes);
+}
+
 int MibSelect(Session& s, const std::string& portText, const std::vector<std::string>& codeTexts) {
   std::array<int, 3> codes{};
-  if (codeTexts.size() != 3) {
-    s.Error("usage: mib-select PORT C1 C2 C3 (each 0-3 or bytes|packets|crc|collisions)");
-    return kExitUsage;
-  }
-  for (int c = 0; c < 3; ++c) {
-    auto code = ParseCounterCode(codeTexts[c]);
-    if (!code) {
-      s.Error("bad counter code: " + codeTexts[c] + " (0-3 or bytes|packets|crc|collisions)");
-      return kExitUsage;
-    }
-    codes[c] = *code;
-  }
-  if (!s.SelectSwitch()) return kExitFailed;
+  for (int c = 0; c < 3; ++c) codes[c] = *ParseCounterCode(codeTexts[c]);  // checked while parsing
   PageContext& ctx = s.context();
-  auto row = ParsePort(portText, ctx.PortCount());
-  if (!row) {
-    s.Error("bad port: " + portText);
-    return kExitUsage;
-  }
-  ctx.selectedListRow = *row;
+  ctx.selectedListRow = s.Port(portText);
+  const auto before = ReadSelections(s);
   const MibConfigState state = OpenMibConfig(ctx);
-  if (!ApplyMibConfig(ctx, state, codes)) {
-    s.Error("reading the counter selection failed; nothing was written");
-    return kExitFailed;
-  }
+  if (!ApplyMibConfig(ctx, state, codes)) throw Failure("reading the counter selection failed; nothing was written");
+  ReportSelections(s, before);
   return kExitOk;
 }
 
 int MibClear(Session& s, const std::string& target) {
-  if (!s.SelectSwitch()) return kExitFailed;
   PageContext& ctx = s.context();
-  bool done = false;
+  Json cleared = Json::array();
   if (Lower(target) == "all") {
-    done = MibAllClear(ctx);
+    if (!MibAllClear(ctx)) throw Failure("reading a counter selection register failed; clearing stopped there");
+    for (int p = 0; p < ctx.PortCount(); ++p) cleared.push_back(PortLabel(p));
+    s.out().Line("counters cleared: all ports");
   } else {
-    auto row = ParsePort(target, ctx.PortCount());
-    if (!row) {
-      s.Error("bad port: " + target + " (a port or all)");
-      return kExitUsage;
-    }
-    done = MibPortClear(ctx, *row);
+    const int position = s.Port(target);
+    if (!MibPortClear(ctx, position)) throw Failure("reading the port's counter selection failed; nothing was cleared");
+    cleared.push_back(PortLabel(position));
+    s.out().Line("counters cleared: port " + PortLabel(position));
   }
-  if (!done) {
-    s.Error("reading a counter selection register failed; clearing stopped there");
-    return kExitFailed;
-  }
+  s.out().Doc()["cleared"] = cleared;
   return kExitOk;
 }
 
 int MibAll(Session& s, const std::string& unit) {
-  const std::string u = Lower(unit);
-  if (u != "bytes" && u != "packets") {
-    s.Error("usage: mib-all bytes|packets");
-    return kExitUsage;
+  const bool bytes = Lower(unit) == "bytes";
+  const uint32_t pattern = bytes ? 0x000 : 0x555;
+  const auto before = ReadSelections(s);
+  if (std::all_of(before.begin(), before.end(), [&](const auto& r) { return (r.second & 0x0FFF) == pattern; })) {
+    s.out().NothingToDo(std::string("every counter counts ") + (bytes ? "bytes" : "packets") + "; nothing to change");
+    return kExitOk;
   }
-  if (!s.SelectSwitch()) return kExitFailed;
-  if (!(u == "bytes" ? MibAllBytes(s.context()) : MibAllPackets(s.context()))) {
-    s.Error("reading a counter selection register failed; the change stopped there");
-    return kExitFailed;
-  }
+  if (!(bytes ? MibAllBytes(s.context()) : MibAllPackets(s.context())))
+    throw Failure("reading a counter selection register failed; the change stopped there");
+  ReportSelections(s, before);
   return kExitOk;
 }
 
@@ -107,24 +136,40 @@ struct Args {
   std::string unit;
 };
 
-CommandRegistrar registrar([](CLI::App& app, Session& s, CommandAction& run) {
+CommandRegistrar registrar([](Commands& c) {
   static Args a;
-  CLI::App* show = SharedSubcommand(app, "show", "Show a page's list");
-  OnRun(show->add_subcommand("status", "The Port Status list"), run, [&s] { return ShowTable(s, RefreshPortStatus); });
-  OnRun(show->add_subcommand("mib", "The MIB Counter list"), run, [&s] { return ShowTable(s, RefreshMibCounters); });
+  CLI::App* show = c.Group("show");
+  c.Add(show, "status", "Show the Port Status list", Needs::kSwitch, ShowStatus);
+  c.Add(show, "mib", "Show the MIB Counter list", Needs::kSwitch, ShowMib);
 
-  auto* select = app.add_subcommand("mib-select", "Choose what a port's three counters count");
-  select->add_option("port", a.port, "Port: 1-24, G1, G2")->required();
-  select->add_option("codes", a.codes, "Three codes: 0-3 or bytes|packets|crc|collisions")->required()->expected(3);
-  OnRun(select, run, [&s] { return MibSelect(s, a.port, a.codes); });
+  CLI::App* select = c.Add(
+      &c.App(), "mib-select", "Choose what a port's three counters count", Needs::kSwitch,
+      [](Session& s) { return MibSelect(s, a.port, a.codes); }, true);
+  select->add_option("port", a.port, "Port: 1-24, G1, G2")->required()->check(PortCheck());
+  select->add_option("codes", a.codes, "Three codes: 0-3 or bytes|packets|crc|collisions")
+      ->required()
+      ->expected(3)
+      ->check(CLI::Validator(
+          [](std::string& t) -> std::string {
+            return ParseCounterCode(t) ? std::string() : "bad counter code: " + t + " (0-3 or bytes|packets|crc|collisions)";
+          },
+          "CODE"));
 
-  auto* clear = app.add_subcommand("mib-clear", "Clear the counters of a port, or of all ports");
-  clear->add_option("target", a.target, "PORT or all")->required();
-  OnRun(clear, run, [&s] { return MibClear(s, a.target); });
+  CLI::App* clear = c.Add(
+      &c.App(), "mib-clear", "Clear the counters of a port, or of all ports", Needs::kSwitch,
+      [](Session& s) { return MibClear(s, a.target); }, true);
+  clear->add_option("target", a.target, "PORT or all")
+      ->required()
+      ->check(CLI::Validator(
+          [](std::string& t) -> std::string {
+            return Lower(t) == "all" || ParsePortName(t) ? std::string() : "bad port: " + t + " (a port or all)";
+          },
+          "PORT|all"));
 
-  auto* all = app.add_subcommand("mib-all", "Make every counter count bytes or packets");
-  all->add_option("unit", a.unit, "bytes or packets")->required();
-  OnRun(all, run, [&s] { return MibAll(s, a.unit); });
+  CLI::App* all = c.Add(
+      &c.App(), "mib-all", "Make every counter count bytes or packets", Needs::kSwitch,
+      [](Session& s) { return MibAll(s, a.unit); }, true);
+  all->add_option("unit", a.unit, "bytes or packets")->required()->check(CLI::IsMember({"bytes", "packets"}, CLI::ignore_case));
 });
 
 }  // namespace

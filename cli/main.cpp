@@ -1,38 +1,153 @@
 // brisfell-cli: exit status 0 on success, 1 when the operation failed, 2 on a usage error.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/cli.h"
 
+#ifndef BRISFELL_VERSION
+#define BRISFELL_VERSION "unknown"
+#endif
+
+namespace {
+
+using namespace brisfell::cli;
+
+bool WantsJson(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--json" || a == "-j") return true;
+  }
+  return false;
+}
+
+// Colour on stdout: always, never, or (auto) on a terminal unless NO_COLOR or TERM=dumb.
+bool ColorOn(const std::string& when, int fd) {
+  if (when == "always") return true;
+  if (when == "never") return false;
+  const char* term = std::getenv("TERM");
+  return ::isatty(fd) && !std::getenv("NO_COLOR") && !(term && std::string(term) == "dumb");
+}
+
+// The deepest subcommand the command line reached.
+CLI::App* Reached(CLI::App& app) {
+  CLI::App* at = &app;
+  for (;;) {
+    auto parsed = at->get_subcommands();
+    if (parsed.empty()) return at;
+    at = parsed.front();
+  }
+}
+
+std::vector<std::string> Choices(CLI::App* at) {
+  std::vector<std::string> names;
+  for (CLI::App* sub : at->get_subcommands([](CLI::App*) { return true; })) names.push_back(sub->get_name());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string out;
+  for (const auto& w : words) out += (out.empty() ? "" : ", ") + w;
+  return out;
+}
+
+// A command or page that is missing (`word` empty) or unknown: the message lists the choices.
+int ChoiceFailure(Output& out, CLI::App& app, const std::string& word) {
+  CLI::App* at = Reached(app);
+  const auto choices = Choices(at);
+  std::string text;
+  if (at == &app)
+    text = (word.empty() ? "no command given" : "unknown command: " + word) + " (commands: " + Joined(choices) + ")";
+  else
+    text = "'" + at->get_name() + "' " + (word.empty() ? "needs one of: " : "has no " + word + "; choose one of: ") +
+           Joined(choices);
+  Json details = Json::object();
+  details["choices"] = choices;
+  out.Error(text, details);
+  if (!out.Json()) std::cerr << "Run with --help for more information.\n";
+  out.Finish();
+  return kExitUsage;
+}
+
+int UsageFailure(Output& out, const std::string& message) {
+  out.Error(message);
+  if (!out.Json()) std::cerr << "Run with --help for more information.\n";
+  out.Finish();
+  return kExitUsage;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  using namespace brisfell::cli;
   CLI::App app{"brisfell-cli: manage RRCP switches from the command line", "brisfell-cli"};
   GlobalOptions options;
+  bool listCommands = false;
+  app.set_version_flag("-V,--version", std::string("brisfell-cli ") + BRISFELL_VERSION);
   app.add_option("-a,--adapter", options.adapter, "Adapter by name or index (default: the first)");
   app.add_option("-s,--switch", options.switchSelector, "Switch by MAC or index (default: switch 0)");
+  app.add_option("--key", options.key, "Authentication key of the --switch MAC, e.g. 0x1234 (not yet in the database)")
+      ->check(NumberCheck("key", 0, 0xFFFF));
+  app.add_option("--db", options.database, "Switch database file (default: qswrec.dat in the current directory)");
   CLI::Option* sim = app.add_option("--sim", options.simScenario,
                                     "Use the emulated segment (the built-in scenario without a file)")
                          ->expected(0, 1);
+  app.add_option("--sim-state", options.simState,
+                 "With --sim: load the emulated switches' registers and EEPROM from FILE, save them after");
   app.add_option("--pcap", options.pcapPath, "Record every frame sent and received (pcap)");
-  app.add_flag("--json", options.json, "Machine-readable output");
+  app.add_flag("-j,--json", options.json, "Typed JSON output (keys in the man page)");
+  app.add_flag("-b,--brief", options.brief, "Brief lists: the main columns, no header");
+  app.add_option("--color,--colour", options.color, "Colour: auto (on a terminal), always, never")
+      ->check(CLI::IsMember({"auto", "always", "never"}));
+  app.add_flag("--dry-run", options.dryRun, "Print the writes a command would make; send none");
   app.add_flag("-y,--yes", options.yes, "Answer Yes to every question");
-  app.require_subcommand(1);
+  app.add_flag("--commands", listCommands, "List every command, one a line")->group("");
   // Global options may also follow the command ("show vlans --json"); subcommands inherit this.
   app.fallthrough();
 
   Session session(options);
-  CommandAction run;
-  for (auto& setup : CommandSetups()) setup(app, session, run);
+  Output& out = session.out();
+  out.SetStyle({WantsJson(argc, argv), false, false, false});
+  Commands commands(app, session);
+  for (auto& setup : CommandSetups()) setup(commands);
 
   try {
     app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ExtrasError&) {
+    // An unknown word where a command or page was expected.
+    const auto extras = app.remaining();
+    return ChoiceFailure(out, app, extras.empty() ? "?" : extras.front());
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? kExitOk : kExitUsage;
+    return UsageFailure(out, e.what());
   }
   options.sim = sim->count() > 0;
-  if (!run) {
-    std::cerr << app.help();
-    return kExitUsage;
+  out.SetStyle({options.json, !options.json && ColorOn(options.color, STDOUT_FILENO), options.brief && !options.json,
+                ColorOn(options.color, STDERR_FILENO)});
+
+  if (listCommands) {
+    for (const auto& c : commands.All()) std::cout << c.path << "\n";
+    return kExitOk;
   }
-  return run();
+  if (!commands.Chosen()) return ChoiceFailure(out, app, "");
+  if (!options.key.empty() && !brisfell::ParseMac(options.switchSelector))
+    return UsageFailure(out, "--key needs the switch's MAC address in --switch");
+  if (!options.simState.empty() && !options.sim)
+    return UsageFailure(out, "--sim-state needs --sim");
+
+  int status = kExitFailed;
+  try {
+    status = commands.RunChosen();
+  } catch (const std::exception& e) {
+    session.Error(e.what());
+    status = kExitFailed;
+  }
+  return session.Finish(status);
 }

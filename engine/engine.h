@@ -85,6 +85,11 @@ class Engine {
   // Number of replies from switches not yet in the table, or -1 when the adapter cannot be
   // opened and prepared.
   int DiscoverSwitches(int adapter, bool useDatabase);
+  // One known switch instead of a whole discovery: a directed hello with `key`, waited for as
+  // in discovery's directed phase. The table then holds that switch alone, completed as
+  // discovery completes it. 1 when it answered, 0 when not, -1 when the adapter cannot be
+  // opened. The switch database is neither loaded nor saved.
+  int ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key);
   int SwitchCount() const { return static_cast<int>(switches_.size()); }
   int CurrentSwitchIndex() const { return currentSwitch_; }
   void SetCurrentSwitchIndex(int index) { currentSwitch_ = index; }

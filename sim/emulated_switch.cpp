@@ -357,6 +357,10 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
     return BuildGetReply(asker, mac_, key, r, value);
   }
   const uint32_t value = Get32(data + 20);
+  if (ignoredWrites_.count(r)) {
+    ++ignored_;
+    return std::nullopt;
+  }
   writeLog_.push_back({r, value});
   WriteFromWire(r, value, nowUs);
   return std::nullopt;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,10 @@ class EmulatedSwitch {
   // A muted switch ignores every frame (it still forwards them to the switches behind it).
   void SetMuted(bool muted) { muted_ = muted; }
   bool Muted() const { return muted_; }
+  // Set frames for these registers are dropped, as by a chip that does not take a write; gets
+  // still answer with what the register holds.
+  void SetIgnoredWrites(std::set<uint16_t> registers) { ignoredWrites_ = std::move(registers); }
+  const std::set<uint16_t>& IgnoredWrites() const { return ignoredWrites_; }
 
   // Leaves the next `count` gets of one register unanswered (count < 0: all of them, until
   // cleared with count 0), so a test can fail any read of a page at will.
@@ -187,6 +192,7 @@ class EmulatedSwitch {
   EepromImageMap map_;
   bool muted_ = false;
   std::map<uint16_t, int> failReads_;  // register -> gets left unanswered (negative: all)
+  std::set<uint16_t> ignoredWrites_;
   int busyPolls_ = 1;
   int failNext_ = 0;
   bool writeProtected_ = false;

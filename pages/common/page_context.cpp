@@ -3,7 +3,8 @@
 namespace brisfell {
 
 std::string PortLabel(int position) {
-  if (position >= 24) return "G" + std::to_string(position - 23);
+  // Appended rather than "G" + ...: GCC 12 warns falsely (-Wrestrict) on that at -O3.
+  if (position >= 24) return std::string("G").append(std::to_string(position - 23));
   return std::to_string(position + 1);
 }
 

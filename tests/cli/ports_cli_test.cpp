@@ -47,34 +47,50 @@ class PortsCli : public brisfell::testing::CliTest {
 };
 
 // Switch indexes of the built-in scenario: 0 the 24-port core, 1 a 16-port, 3 the 26-port.
-TEST_F(PortsCli, ShowCommandsPrintThePagesCellsAsJson) {
+TEST_F(PortsCli, ShowCommandsGiveTypedObjectsPerPort) {
   CliRun r = Cli("--sim -s 3 --json show status");
   ASSERT_EQ(r.status, 0) << r.err;
-  auto j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["columns"], nlohmann::json({"Port", "Linked", "Port Type", "Speed Duplex", "Flow Control",
-                                          "Tx Bandwidth", "Rx Bandwidth", "Trunk Setting"}));
-  ASSERT_EQ(j["rows"].size(), 26u);
-  EXPECT_EQ(j["rows"][24][0], "G1");
-  EXPECT_EQ(j["rows"][25][0], "G2");
-  EXPECT_TRUE(j["rows"][25][2] == "1000TX(TBI)" || j["rows"][25][2] == "1000TX(GMII)");
+  auto j = r.Json();
+  ASSERT_EQ(j["ports"].size(), 26u);
+  EXPECT_EQ(j["ports"][24]["port"], "G1");
+  EXPECT_EQ(j["ports"][25]["port"], "G2");
+  EXPECT_EQ(j["ports"][25]["chip_port"], 25);
+  EXPECT_TRUE(j["ports"][25]["port_type"] == "1000TX(TBI)" || j["ports"][25]["port_type"] == "1000TX(GMII)");
+  for (const auto& p : j["ports"]) {
+    EXPECT_TRUE(p["linked"].is_boolean()) << p;
+    EXPECT_TRUE(p["flow_control"].is_boolean()) << p;
+    EXPECT_TRUE(p["tx_bandwidth"].is_null() || p["tx_bandwidth"].is_string()) << p;
+  }
 
+  // The 16-port model shows chip port 15 as port 1.
   r = Cli("--sim -s 1 --json show ports");
   ASSERT_EQ(r.status, 0) << r.err;
-  j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["columns"][5], "Pause Flow Control");
-  EXPECT_EQ(j["rows"].size(), 16u);
+  j = r.Json();
+  ASSERT_EQ(j["ports"].size(), 16u);
+  EXPECT_EQ(j["ports"][0]["port"], "1");
+  EXPECT_EQ(j["ports"][0]["chip_port"], 15);
+  EXPECT_TRUE(j["ports"][0]["enabled"].is_boolean());
+  EXPECT_TRUE(j["ports"][0]["pause"].is_string());
 
   r = Cli("--sim -s 1 --json show trunks");
   ASSERT_EQ(r.status, 0) << r.err;
-  j = nlohmann::json::parse(r.out);
-  ASSERT_EQ(j["rows"].size(), 4u);
-  EXPECT_EQ(j["rows"][0][0], "Trunk 1 (port 7, 8, 15, 16)");
+  j = r.Json();
+  ASSERT_EQ(j["trunks"].size(), 4u);
+  EXPECT_EQ(j["trunks"][0]["group"], 1);
+  EXPECT_EQ(j["trunks"][0]["ports"], nlohmann::json({"7", "8", "15", "16"}));
+  EXPECT_TRUE(j["trunks"][0]["enabled"].is_boolean());
 
   r = Cli("--sim --json show mib");
   ASSERT_EQ(r.status, 0) << r.err;
-  j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["rows"].size(), 24u);
-  EXPECT_EQ(j["columns"][2], "(unit)");
+  j = r.Json();
+  ASSERT_EQ(j["ports"].size(), 24u);
+  EXPECT_TRUE(j["ports"][0]["counter_1"].is_number_unsigned());
+  EXPECT_TRUE(j["ports"][0]["counter_3_unit"].is_string());
+
+  // The table keeps the page's texts.
+  r = Cli("--sim -s 1 show ports");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("Port  Enabled  Tx Bandwidth", 0), 0u) << r.out;
 }
 
 TEST_F(PortsCli, PortWritesOnlyTheChangedRegister) {
@@ -144,7 +160,7 @@ TEST_F(PortsCli, TrunkAndMibCommands) {
 
 TEST_F(PortsCli, BadArgumentsAreUsageErrorsAndSendNoSet) {
   for (const char* args : {"port 3 speed 10x", "port 25 disable", "port G1 enable", "ports 4-2 enable",
-                           "trunk 7", "mib-select 1 0 1 9", "mib-all frames", "port 1 rx"}) {
+                           "trunk 7", "mib-select 1 0 1 9", "mib-all frames", "port 1 rx", "port 3"}) {
     CliRun r = Cli(std::string("--sim -s 0 --pcap '") + Pcap() + "' " + args);
     EXPECT_EQ(r.status, 2) << args << ": " << r.err;
     EXPECT_FALSE(r.err.empty()) << args;

@@ -3,6 +3,8 @@
 // it), and a change prints the list as it reads afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -11,7 +13,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Row = std::vector<std::string>;
 
 using brisfell::testing::CliRun;
 
@@ -27,17 +28,15 @@ int Lines(const std::string& text) {
   return n;
 }
 
-TEST_F(VlanCli, ShowVlansAsJsonKeepsThePagesTexts) {
+TEST_F(VlanCli, ShowVlansAsTypedJsonAndThePagesTexts) {
   const CliRun r = Cli("--json show vlans");
   ASSERT_EQ(r.status, 0) << r.err;
   const auto j = r.Json();
-  EXPECT_EQ(j["columns"], (Row{"Vlan No.", "Port/Tag based", "Vlan ID", "Port##{Vlan Member}"}));
-  ASSERT_EQ(j["rows"].size(), 22u);
-  EXPECT_EQ(j["rows"][0], (Row{"Vlan 1", "Port-Based", "", "2, 23, 24"}));
-  EXPECT_TRUE(j["vlanFunction"] == "Enable" || j["vlanFunction"] == "Disable");
-  EXPECT_TRUE(j["tagVlan"] == "Enable" || j["tagVlan"] == "Disable");
-  EXPECT_LT(r.out.find("\"rows\""), r.out.find("\"vlanFunction\""));
-  EXPECT_LT(r.out.find("\"vlanFunction\""), r.out.find("\"tagVlan\""));
+  ASSERT_EQ(j["vlans"].size(), 22u);
+  EXPECT_EQ(j["vlans"][0], nlohmann::json::parse(R"({"vlan": 1, "type": "Port-Based", "vlan_id": null,
+                                                    "ports": ["2", "23", "24"]})"));
+  EXPECT_TRUE(j["vlan_function"].is_boolean());
+  EXPECT_TRUE(j["tag_vlan"].is_boolean());
 
   const CliRun text = Cli("-s 1 show vlans");
   ASSERT_EQ(text.status, 0) << text.err;
@@ -47,36 +46,56 @@ TEST_F(VlanCli, ShowVlansAsJsonKeepsThePagesTexts) {
   EXPECT_NE(text.out.find("TAG Vlan: "), std::string::npos);
 }
 
-TEST_F(VlanCli, ChangesPrintTheNewList) {
+TEST_F(VlanCli, ChangesReportWhatChangedInTheList) {
   const CliRun edit = Cli("-s 1 --json vlan edit 3 1-4 --vid 7");
   ASSERT_EQ(edit.status, 0) << edit.err;
-  EXPECT_EQ(edit.Json()["rows"][2], (Row{"Vlan 3", "Tag-Based", "7", "1, 2, 3, 4"}));
+  const auto changes = edit.Json()["changes"];
+  ASSERT_FALSE(changes.empty());
+  for (const auto& c : changes) EXPECT_EQ(c["vlan"], 3) << c;
+  const auto ports = std::find_if(changes.begin(), changes.end(), [](const auto& c) { return c["setting"] == "ports"; });
+  ASSERT_NE(ports, changes.end());
+  EXPECT_EQ((*ports)["new"], nlohmann::json({"1", "2", "3", "4"}));
 
-  const CliRun add = Cli("-s 3 --json vlan delete-all");
-  ASSERT_EQ(add.status, 0) << add.err;
-  EXPECT_TRUE(add.Json()["rows"].empty());
+  const CliRun text = Cli("-s 1 vlan edit 3 1-4 --vid 7");
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("Vlan 3: ports "), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find(" -> 1, 2, 3, 4"), std::string::npos) << text.out;
 
-  const CliRun del = Cli("--json vlan delete 2");
+  const CliRun all = Cli("-s 3 --json vlan delete-all");
+  ASSERT_EQ(all.status, 0) << all.err;
+  const auto removedAll = all.Json()["changes"];
+  EXPECT_FALSE(removedAll.empty());
+  for (const auto& c : removedAll) EXPECT_TRUE(c.contains("removed")) << c;
+
+  // A leading zero is decimal: 010 is VLAN 10, not 8.
+  const CliRun del = Cli("--json vlan delete 010");
   ASSERT_EQ(del.status, 0) << del.err;
-  const auto rows = del.Json()["rows"];
-  EXPECT_EQ(rows.size(), 21u);
-  for (const auto& row : rows) EXPECT_NE(row[0], "Vlan 2");
+  const auto removed = del.Json()["changes"];
+  ASSERT_EQ(removed.size(), 1u) << removed;
+  EXPECT_EQ(removed[0]["vlan"], 10);
+  EXPECT_TRUE(removed[0].contains("removed"));
 }
 
-TEST_F(VlanCli, RefusalsPrintOneMessageAndExitOne) {
-  const CliRun bad = Cli("vlan add 1,2 --vid 4095");
-  EXPECT_EQ(bad.status, 1);
-  EXPECT_TRUE(bad.out.empty());
-  EXPECT_NE(bad.err.find("Invalid VLAN ID (use 1-4094)!"), std::string::npos) << bad.err;
-  EXPECT_EQ(Lines(bad.err), 1) << bad.err;
+TEST_F(VlanCli, RefusalsAndUsageErrors) {
+  // Two VLANs with the same tag: the page's refusal, one line, exit 1.
+  const CliRun same = Cli("-s 1 --sim-state state.json vlan edit 3 1-4 --vid 1");
+  const CliRun refused = Cli("-s 1 --sim-state state.json vlan add 5,6 --vid 1");
+  ASSERT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(refused.out.empty());
+  EXPECT_NE(refused.err.find("Same Tag with VLAN"), std::string::npos) << refused.err;
+  EXPECT_EQ(Lines(refused.err), 1) << refused.err;
 
   const CliRun missing = Cli("vlan delete 23");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("Vlan 23"), std::string::npos) << missing.err;
 
-  EXPECT_EQ(Cli("vlan edit 32 1").status, 2);
-  EXPECT_EQ(Cli("vlan add 1-3,99").status, 2);
-  EXPECT_EQ(Cli("vlan add 1 --vid 12a").status, 2);
+  for (const char* args : {"vlan edit 32 1", "vlan add 1-3,99", "vlan add 1 --vid 12a", "vlan add 1,2 --vid 4095",
+                           "vlan add 1 --vid 0", "-s 1 vlan add 1,17"}) {
+    const CliRun r = Cli(args);
+    EXPECT_EQ(r.status, 2) << args << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << args;
+  }
 }
 
 TEST_F(VlanCli, HomeAsksUnlessYes) {
@@ -85,12 +104,13 @@ TEST_F(VlanCli, HomeAsksUnlessYes) {
   EXPECT_NE(asked.err.find("two overlapping ports (25,26)."), std::string::npos) << asked.err;
   EXPECT_TRUE(asked.out.empty());
 
-  const CliRun done = Cli("-s 3 --yes --json vlan home");
+  const CliRun done = Cli("-s 3 --yes --sim-state state.json --json vlan home");
   ASSERT_EQ(done.status, 0) << done.err;
-  const auto j = done.Json();
-  EXPECT_EQ(j["rows"].size(), 24u);
-  EXPECT_EQ(j["rows"][23], (Row{"Vlan 24", "Port-Based", "", "24, G1, G2"}));
-  EXPECT_EQ(j["vlanFunction"], "Enable");
+  EXPECT_EQ(done.Json()["vlan_function"], true);
+  const CliRun list = Cli("-s 3 --sim-state state.json --json show vlans");
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.Json()["vlans"].size(), 24u);
+  EXPECT_EQ(list.Json()["vlans"][23]["ports"], nlohmann::json({"24", "G1", "G2"}));
 }
 
 }  // namespace

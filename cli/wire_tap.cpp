@@ -1,0 +1,120 @@
+#include "cli/wire_tap.h"
+
+#include <cstring>
+
+#include "engine/engine.h"
+#include "engine/frames.h"
+
+namespace brisfell::cli {
+namespace {
+
+constexpr uint32_t kEepromReadBit = 1u << 11;
+
+bool IsRrcp(const uint8_t* f, size_t n) {
+  return n >= 20 && f[12] == rrcp::kEtherTypeHigh && f[13] == rrcp::kEtherTypeLow && f[14] == rrcp::kProtocol;
+}
+uint16_t RegisterOf(const uint8_t* f) { return static_cast<uint16_t>(f[18] | f[19] << 8); }
+uint32_t ValueOf(const uint8_t* f) {
+  return static_cast<uint32_t>(f[20]) | static_cast<uint32_t>(f[21]) << 8 | static_cast<uint32_t>(f[22]) << 16 |
+         static_cast<uint32_t>(f[23]) << 24;
+}
+Mac Bytes6(const uint8_t* p) {
+  Mac m{};
+  std::memcpy(m.data(), p, 6);
+  return m;
+}
+
+}  // namespace
+
+// The real driver's handle, plus the replies the shadow owes this handle.
+struct WireTap::Handle : AdapterHandle {
+  std::unique_ptr<AdapterHandle> inner;
+  std::deque<std::vector<uint8_t>> owed;
+};
+
+WireTap::Handle* WireTap::Own(AdapterHandle& adapter) { return static_cast<Handle*>(&adapter); }
+
+std::unique_ptr<AdapterHandle> WireTap::OpenAdapter(const uint8_t* name, bool wide) {
+  auto inner = inner_.OpenAdapter(name, wide);
+  if (!inner) return nullptr;
+  auto h = std::make_unique<Handle>();
+  h->inner = std::move(inner);
+  return h;
+}
+
+void WireTap::CloseAdapter(std::unique_ptr<AdapterHandle> adapter) {
+  if (!adapter) return;
+  inner_.CloseAdapter(std::move(Own(*adapter)->inner));
+  adapter.reset();
+}
+
+bool WireTap::GetNetType(AdapterHandle& adapter, uint32_t& linkType) {
+  return inner_.GetNetType(*Own(adapter)->inner, linkType);
+}
+bool WireTap::Request(AdapterHandle& adapter, uint32_t oid, uint8_t* data, uint32_t length) {
+  return inner_.Request(*Own(adapter)->inner, oid, data, length);
+}
+bool WireTap::SetHwFilter(AdapterHandle& adapter, uint32_t filter) {
+  return inner_.SetHwFilter(*Own(adapter)->inner, filter);
+}
+bool WireTap::SetBuff(AdapterHandle& adapter, uint32_t bytes) { return inner_.SetBuff(*Own(adapter)->inner, bytes); }
+bool WireTap::SetReadTimeout(AdapterHandle& adapter, int milliseconds) {
+  return inner_.SetReadTimeout(*Own(adapter)->inner, milliseconds);
+}
+bool WireTap::SetNumWrites(AdapterHandle& adapter, int count) {
+  return inner_.SetNumWrites(*Own(adapter)->inner, count);
+}
+
+bool WireTap::SendPacket(AdapterHandle& adapter, Packet& packet) {
+  Handle* h = Own(adapter);
+  const uint8_t* f = packet.buffer;
+  const size_t n = f ? packet.length : 0;
+  if (IsRrcp(f, n) && f[15] == rrcp::kOpSet && n >= 24) {
+    const Mac to = Bytes6(f);
+    const uint16_t reg = RegisterOf(f);
+    const uint32_t value = ValueOf(f);
+    const bool eepromRead = reg == kRegEepromControl && (value & kEepromReadBit);
+    if (eepromRead) {
+      // The chip answers the EEPROM registers itself from here on.
+      shadow_.erase({to, kRegEepromControl});
+      shadow_.erase({to, kRegEepromData});
+    } else {
+      writes_.push_back({to, reg, value, !dryRun_});
+      if (dryRun_) {
+        shadow_[{to, reg}] = value;
+        return true;
+      }
+    }
+  } else if (dryRun_ && IsRrcp(f, n) && f[15] == rrcp::kOpGet) {
+    const auto held = shadow_.find({Bytes6(f), RegisterOf(f)});
+    if (held != shadow_.end()) {
+      const Frame reply = BuildGetReply(Bytes6(f + 6), held->first.first, {f[16], f[17]}, held->first.second,
+                                        held->second);
+      h->owed.emplace_back(reply.begin(), reply.end());
+      return true;
+    }
+  }
+  ++framesSent_;
+  return inner_.SendPacket(*h->inner, packet);
+}
+
+bool WireTap::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
+  Handle* h = Own(adapter);
+  if (h->owed.empty()) return inner_.ReceivePacket(*h->inner, packet);
+  std::vector<uint8_t> batch;
+  for (const auto& frame : h->owed) AppendCaptured(batch, frame.data(), frame.size(), 0);
+  h->owed.clear();
+  packet.bytesReceived = 0;
+  if (!packet.buffer || batch.size() > packet.length) return false;
+  std::memcpy(packet.buffer, batch.data(), batch.size());
+  packet.bytesReceived = static_cast<uint32_t>(batch.size());
+  return true;
+}
+
+void WireTap::DiscardPending(AdapterHandle& adapter) {
+  Handle* h = Own(adapter);
+  h->owed.clear();
+  inner_.DiscardPending(*h->inner);
+}
+
+}  // namespace brisfell::cli
