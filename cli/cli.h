@@ -44,6 +44,7 @@
 #include "cli/parse.h"
 #include "cli/wire_tap.h"
 #include "engine/engine.h"
+#include "pages/common/outcome.h"
 #include "pages/common/page_context.h"
 #include "pages/common/prompt.h"
 #include "pages/common/table.h"
@@ -213,6 +214,7 @@ std::string GroupHelp(const std::string& name);
 // The exit status for a VLAN operation's outcome, after reporting failures. The one place that
 // maps page outcomes to exit statuses.
 int ExitStatusFor(Session& s, VlanOutcome outcome);
+int ExitStatusFor(Session& s, const Outcome& outcome);
 
 // The packet driver for real adapters; null (after setting `why`) when this build has none.
 std::unique_ptr<PacketDriver> CreateRealDriver(std::string& why);

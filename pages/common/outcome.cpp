@@ -10,6 +10,7 @@ const char* OutcomeKindName(OutcomeKind kind) {
     case OutcomeKind::NothingToDo: return "nothing to do";
     case OutcomeKind::Refused: return "refused";
     case OutcomeKind::ReadFailed: return "read failed";
+    case OutcomeKind::Declined: return "declined";
   }
   return "?";
 }

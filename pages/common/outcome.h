@@ -13,6 +13,7 @@ enum class OutcomeKind {
   Done,         // the switch was changed (or read) as asked
   NothingToDo,  // nothing needed writing, or no adapter/switch is current
   Refused,      // the operator's input was refused; `message` is the page's text
+  Declined,     // the operator answered No to the page's question; nothing was written
   ReadFailed,   // a read failed, so (part of) the work was not done; nothing unread was written
 };
 
@@ -24,6 +25,7 @@ struct Outcome {
   static Outcome NothingToDo(std::string why = {}) { return {OutcomeKind::NothingToDo, std::move(why)}; }
   static Outcome Refused(std::string message) { return {OutcomeKind::Refused, std::move(message)}; }
   static Outcome ReadFailed(std::string what = {}) { return {OutcomeKind::ReadFailed, std::move(what)}; }
+  static Outcome Declined() { return {OutcomeKind::Declined, {}}; }
 
   // Done or nothing to do: nothing went wrong.
   bool ok() const { return kind == OutcomeKind::Done || kind == OutcomeKind::NothingToDo; }

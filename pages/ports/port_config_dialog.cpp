@@ -16,8 +16,7 @@ namespace brisfell {
 PortConfigDialog::PortConfigDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
   setModal(true);
   {
-    std::optional<BusyCursor> busy;
-    if (context_.Ready()) busy.emplace();
+    const BusyWhileReady busy(context_);
     state_ = OpenPortDialog(context_);
   }
   setWindowTitle(QString::fromStdString(state_.title));
@@ -53,12 +52,7 @@ PortConfigDialog::PortConfigDialog(PageContext& context, QWidget* parent) : QDia
   form->addRow("Pause Flow Control:", pause_);
   layout->addLayout(form);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText("OK");
-  buttons->button(QDialogButtonBox::Cancel)->setText("Cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &PortConfigDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &PortConfigDialog::reject);
-  layout->addWidget(buttons);
+  AddOkCancel(this, layout);
 }
 
 PortSettings PortConfigDialog::Choices() const {
@@ -73,8 +67,7 @@ PortSettings PortConfigDialog::Choices() const {
 
 void PortConfigDialog::accept() {
   {
-    std::optional<BusyCursor> busy;
-    if (context_.Ready()) busy.emplace();
+    const BusyWhileReady busy(context_);
     ApplyPortDialog(context_, state_, Choices());
   }
   QDialog::accept();

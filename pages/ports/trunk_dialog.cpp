@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "pages/common/page.h"
+#include "pages/widgets/controls_widget.h"
 
 namespace brisfell {
 
@@ -14,8 +15,7 @@ TrunkDialog::TrunkDialog(PageContext& context, QWidget* parent) : QDialog(parent
   setModal(true);
   setWindowTitle("Trunking Configuration");
   {
-    std::optional<BusyCursor> busy;
-    if (context_.Ready()) busy.emplace();
+    const BusyWhileReady busy(context_);
     state_ = OpenTrunkDialog(context_);
   }
   auto* layout = new QVBoxLayout(this);
@@ -30,20 +30,14 @@ TrunkDialog::TrunkDialog(PageContext& context, QWidget* parent) : QDialog(parent
     column->addWidget(box);
   }
   layout->addWidget(group);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText("OK");
-  buttons->button(QDialogButtonBox::Cancel)->setText("Cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &TrunkDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &TrunkDialog::reject);
-  layout->addWidget(buttons);
+  AddOkCancel(this, layout);
 }
 
 void TrunkDialog::accept() {
   std::array<bool, kMaxTrunkBoxes> ticked{};
   for (int i = 0; i < kMaxTrunkBoxes; ++i) ticked[i] = boxes_[i]->isChecked();
   {
-    std::optional<BusyCursor> busy;
-    if (context_.Ready()) busy.emplace();
+    const BusyWhileReady busy(context_);
     ApplyTrunkDialog(context_, state_, ticked);
   }
   QDialog::accept();

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "pages/common/page.h"
+#include "pages/widgets/controls_widget.h"
 
 namespace brisfell {
 
@@ -14,8 +15,7 @@ MibCounterConfigDialog::MibCounterConfigDialog(PageContext& context, QWidget* pa
     : QDialog(parent), context_(context) {
   setModal(true);
   {
-    std::optional<BusyCursor> busy;
-    if (context_.Ready()) busy.emplace();
+    const BusyWhileReady busy(context_);
     state_ = OpenMibConfig(context_);
   }
   setWindowTitle(QString::fromStdString(state_.title));
@@ -32,19 +32,13 @@ MibCounterConfigDialog::MibCounterConfigDialog(PageContext& context, QWidget* pa
     form->addRow(QString("MIB Counter %1:").arg(c + 1), list);
   }
   layout->addLayout(form);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText("OK");
-  buttons->button(QDialogButtonBox::Cancel)->setText("Cancel");
-  connect(buttons, &QDialogButtonBox::accepted, this, &MibCounterConfigDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &MibCounterConfigDialog::reject);
-  layout->addWidget(buttons);
+  AddOkCancel(this, layout);
 }
 
 void MibCounterConfigDialog::accept() {
   const std::array<int, 3> codes = {lists_[0]->currentIndex(), lists_[1]->currentIndex(), lists_[2]->currentIndex()};
   {
-    std::optional<BusyCursor> busy;
-    if (context_.Ready()) busy.emplace();
+    const BusyWhileReady busy(context_);
     ApplyMibConfig(context_, state_, codes);
   }
   QDialog::accept();

@@ -26,7 +26,7 @@ Outcome HardwareReset(PageContext& context) {
   if (!HardwareResetOffered(context.Record()))
     return Outcome::Refused("this switch offers no hardware reset (use the soft reset)");
   if (!context.prompt.AskYesNo(kApplicationTitle, kHardwareResetQuestion, PromptIcon::None))
-    return Outcome::NothingToDo("not confirmed");
+    return Outcome::Declined();
   return SendReset(context, kHardwareResetCommand);
 }
 

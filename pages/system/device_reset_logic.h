@@ -17,7 +17,7 @@ bool HardwareResetOffered(const SwitchRecord* record);
 
 // Nothing to do without a current adapter and switch; the write is not acknowledged.
 Outcome SoftReset(PageContext& context);
-// Asks first (No is the default); only Yes sends the command. Refused on a switch that does
+// Asks first (No is the default); only Yes sends the command (No: declined). Refused on a switch that does
 // not offer it.
 Outcome HardwareReset(PageContext& context);
 

@@ -229,7 +229,7 @@ TEST_F(FormPageTest, ResetsWriteTheCommandAndTheHardwareResetAsksFirst) {
   EXPECT_EQ(sw.WritesTo(kRegReset), std::vector<uint32_t>({1}));
   sw.ClearLog();
   prompt.answers = {false};
-  EXPECT_EQ(HardwareReset(ctx).kind, OutcomeKind::NothingToDo);
+  EXPECT_EQ(HardwareReset(ctx).kind, OutcomeKind::Declined);
   EXPECT_TRUE(sw.WriteLog().empty());
   ASSERT_EQ(prompt.QuestionTexts(), std::vector<std::string>({kHardwareResetQuestion}));
   prompt.answers = {true};
