@@ -219,6 +219,7 @@ CommandRegistrar registrar([](Commands& c) {
   static std::vector<std::vector<std::string>> words(catalog.size());
   for (size_t slot = 0; slot < catalog.size(); ++slot) {
     const FormSpec* spec = catalog[slot];
+    if (!spec->tableCommands) continue;
     c.Add(show, spec->keyword, std::string("Show the ") + spec->caption + " page", Needs::kSwitch,
           [spec](Session& s) { return ShowForm(s, *spec); });
     std::vector<std::string>& mine = words[slot];

@@ -73,6 +73,9 @@ struct FormSpec {
   std::vector<FormField> fields;
   // Refresh reads these in order; update writes those with a write mode, in the same order.
   std::vector<FormRegister> registers;
+  // The command line offers `show KEYWORD` and `KEYWORD SETTING VALUE...` for the table; a page
+  // whose commands say more than its table does has commands of its own instead.
+  bool tableCommands = true;
 
   const FormField* Find(const std::string& keyword) const;
   int IndexOf(const std::string& keyword) const;
