@@ -149,7 +149,7 @@ class Session {
  private:
   struct Impl;
   bool ResolveAdapter(int& adapter);
-  bool PrepareDatabase();
+  bool PrepareDatabase(bool withKeyRecord);
   int VerifyWrites();
   void SaveReachedSwitch();
   GlobalOptions& options_;

@@ -273,7 +273,7 @@ bool Session::ResolveAdapter(int& adapter) {
   return true;
 }
 
-bool Session::PrepareDatabase() {
+bool Session::PrepareDatabase(bool withKeyRecord) {
   if (!impl_->databaseCopy.empty()) return true;
   std::string pattern = "/tmp/brisfell-cli-db-XXXXXX";
   const int fd = ::mkstemp(pattern.data());
@@ -285,9 +285,9 @@ bool Session::PrepareDatabase() {
   std::vector<uint8_t> bytes = ReadFileBytes(options_.database).value_or(std::vector<uint8_t>{});
   if (::access(options_.database.c_str(), F_OK) == 0 && ::access(options_.database.c_str(), R_OK) != 0)
     out_.Note(std::string(kOpenRecordFileFailed) + " (" + options_.database + ")");
-  // A switch named with --key is remembered for this discovery's directed phase, first.
+  // For a discovery, a switch named with --key is remembered for the directed phase, first.
   const auto mac = ParseMac(options_.switchSelector);
-  if (!options_.key.empty() && mac) {
+  if (withKeyRecord && !options_.key.empty() && mac) {
     const KeyBytes key = KeyBytesOf(static_cast<uint16_t>(*ParseNumber(options_.key)));
     std::vector<uint8_t> first(mac->begin(), mac->end());
     first.insert(first.end(), key.begin(), key.end());
@@ -313,7 +313,7 @@ bool Session::Discover() {
   Engine* engine = OpenEngine();
   if (!engine) return false;
   int adapter = 0;
-  if (!ResolveAdapter(adapter) || !PrepareDatabase()) return false;
+  if (!ResolveAdapter(adapter) || !PrepareDatabase(true)) return false;
   lastDiscoveryResult_ = engine->DiscoverSwitches(adapter, true);
   if (lastDiscoveryResult_ < 0) {
     const std::string why = engine->LastAdapterError();
@@ -339,7 +339,7 @@ bool Session::SelectSwitch(bool fullTable) {
 
   if (mac && !fullTable) {
     int adapter = 0;
-    if (!ResolveAdapter(adapter) || !PrepareDatabase()) return false;
+    if (!ResolveAdapter(adapter) || !PrepareDatabase(false)) return false;
     std::optional<KeyBytes> key;
     if (!options_.key.empty()) {
       key = KeyBytesOf(static_cast<uint16_t>(*ParseNumber(options_.key)));
