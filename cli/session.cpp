@@ -99,6 +99,25 @@ int Commands::RunChosen() {
 
 // ---------------------------------------------------------------- outcomes
 
+int ExitStatusFor(Session& s, const Outcome& outcome) {
+  switch (outcome.kind) {
+    case OutcomeKind::Done:
+      if (!outcome.message.empty()) s.out().Note(outcome.message);
+      return kExitOk;
+    case OutcomeKind::NothingToDo:
+      s.out().NothingToDo(outcome.message.empty() ? "nothing to change" : outcome.message);
+      return kExitOk;
+    case OutcomeKind::Refused:
+      // The page's own message box may have said it already.
+      if (!s.out().HasError()) s.Error(outcome.message.empty() ? "refused; nothing was written" : outcome.message);
+      return kExitFailed;
+    case OutcomeKind::ReadFailed:
+      s.Error(outcome.message.empty() ? "reading the switch's registers failed" : outcome.message);
+      return kExitFailed;
+  }
+  return kExitFailed;
+}
+
 int ExitStatusFor(Session& s, VlanOutcome outcome) {
   switch (outcome) {
     case VlanOutcome::kWritten:
