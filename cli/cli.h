@@ -124,6 +124,8 @@ class Session {
   bool SelectSwitch(bool fullTable = false);
   // Whether the switch was reached without a discovery.
   bool ReachedDirectly() const;
+  // Whether a real adapter's driver was used (its sockets are still open until exit).
+  bool UsedRealAdapter() const;
 
   Engine& engine();
   CliPrompt& prompt();

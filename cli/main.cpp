@@ -1,7 +1,9 @@
 // brisfell-cli: exit status 0 on success, 1 when the operation failed, 2 on a usage error.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 
@@ -70,6 +72,36 @@ int ChoiceFailure(Output& out, CLI::App& app, const std::string& word) {
   if (!out.Json()) std::cerr << "Run with --help for more information.\n";
   out.Finish();
   return kExitUsage;
+}
+
+// Closing a packet socket waits for the kernel's RCU grace period, often 10 to 30 ms: longer
+// than a whole command for a known switch. The caller of a command need not wait for it: a
+// child that shares the sockets holds them until this process has exited (the pipe's end
+// closes then) and releases them on its own time. It keeps no standard stream open, so a
+// pipeline ends with the command.
+void ReleaseSocketsAfterExit() {
+  std::fflush(nullptr);
+  int exited[2];
+  if (::pipe(exited) != 0) return;
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(exited[0]);
+    ::close(exited[1]);
+    return;
+  }
+  if (pid > 0) {
+    ::close(exited[0]);  // the write end closes when this process exits
+    return;
+  }
+  ::close(exited[1]);
+  const int null = ::open("/dev/null", O_RDWR);
+  if (null >= 0)
+    for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
+  ::setsid();
+  char c = 0;
+  while (::read(exited[0], &c, 1) < 0 && errno == EINTR) {
+  }
+  ::_exit(0);
 }
 
 int UsageFailure(Output& out, const std::string& message) {
@@ -156,5 +188,7 @@ int main(int argc, char** argv) {
     session.Error(e.what());
     status = kExitFailed;
   }
-  return session.Finish(status);
+  status = session.Finish(status);
+  if (session.UsedRealAdapter()) ReleaseSocketsAfterExit();
+  return status;
 }

@@ -411,6 +411,7 @@ bool Session::SelectSwitch(bool fullTable) {
 }
 
 bool Session::ReachedDirectly() const { return impl_->direct; }
+bool Session::UsedRealAdapter() const { return impl_->realDriver != nullptr && impl_->adapter >= 0; }
 
 Engine& Session::engine() { return *impl_->engine; }
 CliPrompt& Session::prompt() { return impl_->prompt; }
