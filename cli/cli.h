@@ -23,7 +23,7 @@
 //   write did (DiffLists() of the page's list before and after is the usual way), Note() for
 //   notices on stderr, Error() for failures. Never print JSON yourself.
 // - Return kExitOk, kExitFailed or kExitUsage, or throw UsageError / Failure. A page operation's
-//   outcome becomes an exit status in ExitStatusFor() (outcome.cpp), nowhere else.
+//   outcome (Outcome, VlanOutcome) becomes an exit status in ExitStatusFor(), nowhere else.
 // - Write commands (`writes` = true in Add) honour --dry-run without doing anything:
 //   the session holds the set frames back, answers reads of those registers with what was
 //   "written", prints the writes, and checks after a real write that every plain-settings
@@ -124,6 +124,8 @@ class Session {
   bool SelectSwitch(bool fullTable = false);
   // Whether the switch was reached without a discovery.
   bool ReachedDirectly() const;
+  // Whether a real adapter's driver was used (its sockets are still open until exit).
+  bool UsedRealAdapter() const;
 
   Engine& engine();
   CliPrompt& prompt();
@@ -150,7 +152,7 @@ class Session {
  private:
   struct Impl;
   bool ResolveAdapter(int& adapter);
-  bool PrepareDatabase();
+  bool PrepareDatabase(bool withKeyRecord);
   int VerifyWrites();
   void SaveReachedSwitch();
   GlobalOptions& options_;
@@ -211,8 +213,9 @@ std::vector<CommandSetup>& CommandSetups();
 // The help texts of the command groups, in one place.
 std::string GroupHelp(const std::string& name);
 
-// The exit status for a VLAN operation's outcome, after reporting failures. The one place that
-// maps page outcomes to exit statuses.
+// The exit status for a page operation's outcome, after reporting it (failures as errors,
+// nothing to do as such). The one place that maps page outcomes to exit statuses.
+int ExitStatusFor(Session& s, const Outcome& outcome);
 int ExitStatusFor(Session& s, VlanOutcome outcome);
 int ExitStatusFor(Session& s, const Outcome& outcome);
 

@@ -282,16 +282,16 @@ CommandRegistrar registrar([](Commands& c) {
   // The settings words are checked while parsing, so that a typo sends nothing.
   auto settingsCheck = [] { Settings(a.words); };
   CLI::App* port = c.Add(
-      &c.App(), "port", std::string("Change one port's settings; ") + kSettingsUsage, Needs::kSwitch,
+      &c.App(), "port", "Change one port's settings", Needs::kSwitch,
       [](Session& s) { return Port(s, a.port, a.words); }, true, settingsCheck);
   port->add_option("port", a.port, "Port: 1-24, G1, G2")->required()->check(PortCheck());
-  port->add_option("settings", a.words, "Settings words")->required();
+  port->add_option("settings", a.words, kSettingsUsage)->required()->type_name("SETTING...");
 
   CLI::App* ports = c.Add(
-      &c.App(), "ports", std::string("Change the settings of many ports; ") + kSettingsUsage, Needs::kSwitch,
+      &c.App(), "ports", "Change the settings of many ports", Needs::kSwitch,
       [](Session& s) { return Ports(s, a.list, a.words); }, true, settingsCheck);
   ports->add_option("portlist", a.list, "PORTLIST, e.g. 1-4,9,G1")->required()->check(PortListCheck());
-  ports->add_option("settings", a.words, "Settings words")->required();
+  ports->add_option("settings", a.words, kSettingsUsage)->required()->type_name("SETTING...");
 
   CLI::App* trunk = c.Add(
       &c.App(), "trunk", "Enable exactly the given trunk groups (or none)", Needs::kSwitch,

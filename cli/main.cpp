@@ -1,7 +1,9 @@
 // brisfell-cli: exit status 0 on success, 1 when the operation failed, 2 on a usage error.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 
@@ -72,6 +74,36 @@ int ChoiceFailure(Output& out, CLI::App& app, const std::string& word) {
   return kExitUsage;
 }
 
+// Closing a packet socket waits for the kernel's RCU grace period, often 10 to 30 ms: longer
+// than a whole command for a known switch. The caller of a command need not wait for it: a
+// child that shares the sockets holds them until this process has exited (the pipe's end
+// closes then) and releases them on its own time. It keeps no standard stream open, so a
+// pipeline ends with the command.
+void ReleaseSocketsAfterExit() {
+  std::fflush(nullptr);
+  int exited[2];
+  if (::pipe(exited) != 0) return;
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(exited[0]);
+    ::close(exited[1]);
+    return;
+  }
+  if (pid > 0) {
+    ::close(exited[0]);  // the write end closes when this process exits
+    return;
+  }
+  ::close(exited[1]);
+  const int null = ::open("/dev/null", O_RDWR);
+  if (null >= 0)
+    for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
+  ::setsid();
+  char c = 0;
+  while (::read(exited[0], &c, 1) < 0 && errno == EINTR) {
+  }
+  ::_exit(0);
+}
+
 int UsageFailure(Output& out, const std::string& message) {
   out.Error(message);
   if (!out.Json()) std::cerr << "Run with --help for more information.\n";
@@ -86,21 +118,28 @@ int main(int argc, char** argv) {
   GlobalOptions options;
   bool listCommands = false;
   app.set_version_flag("-V,--version", std::string("brisfell-cli ") + BRISFELL_VERSION);
-  app.add_option("-a,--adapter", options.adapter, "Adapter by name or index (default: the first)");
-  app.add_option("-s,--switch", options.switchSelector, "Switch by MAC or index (default: switch 0)");
+  app.add_option("-a,--adapter", options.adapter, "Adapter by name or index (default: the first)")
+      ->type_name("NAME|INDEX");
+  app.add_option("-s,--switch", options.switchSelector, "Switch by MAC or index (default: switch 0)")
+      ->type_name("MAC|INDEX");
   app.add_option("--key", options.key, "Authentication key of the --switch MAC, e.g. 0x1234 (not yet in the database)")
-      ->check(NumberCheck("key", 0, 0xFFFF));
-  app.add_option("--db", options.database, "Switch database file (default: qswrec.dat in the current directory)");
+      ->check(NumberCheck("key", 0, 0xFFFF))
+      ->type_name("KEY");
+  app.add_option("--db", options.database, "Switch database file (default: qswrec.dat in the current directory)")
+      ->type_name("FILE");
   CLI::Option* sim = app.add_option("--sim", options.simScenario,
                                     "Use the emulated segment (the built-in scenario without a file)")
-                         ->expected(0, 1);
+                         ->expected(0, 1)
+                         ->type_name("[SCENARIO]");
   app.add_option("--sim-state", options.simState,
-                 "With --sim: load the emulated switches' registers and EEPROM from FILE, save them after");
-  app.add_option("--pcap", options.pcapPath, "Record every frame sent and received (pcap)");
+                 "With --sim: load the emulated switches' registers and EEPROM from FILE, save them after")
+      ->type_name("FILE");
+  app.add_option("--pcap", options.pcapPath, "Record every frame sent and received (pcap)")->type_name("FILE");
   app.add_flag("-j,--json", options.json, "Typed JSON output (keys in the man page)");
   app.add_flag("-b,--brief", options.brief, "Brief lists: the main columns, no header");
   app.add_option("--color,--colour", options.color, "Colour: auto (on a terminal), always, never")
-      ->check(CLI::IsMember({"auto", "always", "never"}));
+      ->check(CLI::IsMember({"auto", "always", "never"}))
+      ->type_name("WHEN");
   app.add_flag("--dry-run", options.dryRun, "Print the writes a command would make; send none");
   app.add_flag("-y,--yes", options.yes, "Answer Yes to every question");
   app.add_flag("--commands", listCommands, "List every command, one a line")->group("");
@@ -149,5 +188,7 @@ int main(int argc, char** argv) {
     session.Error(e.what());
     status = kExitFailed;
   }
-  return session.Finish(status);
+  status = session.Finish(status);
+  if (session.UsedRealAdapter()) ReleaseSocketsAfterExit();
+  return status;
 }

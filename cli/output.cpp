@@ -93,15 +93,8 @@ Json RowObject(const Table& table, size_t row, const Schema& schema) {
 
 std::string Change::Text() const {
   switch (kind) {
-    case Kind::kAdded: {
-      std::string details;
-      for (const auto& [key, value] : row.items()) {
-        if (where.contains(key)) continue;
-        if (!details.empty()) details += ", ";
-        details += Words(key) + " " + (value.is_string() ? value.get<std::string>() : value.dump());
-      }
-      return subject + ": added" + (details.empty() ? "" : " (" + details + ")");
-    }
+    case Kind::kAdded:
+      return subject + ": added" + (rowText.empty() ? "" : " (" + rowText + ")");
     case Kind::kRemoved:
       return subject + ": removed";
     case Kind::kModified:
@@ -156,6 +149,10 @@ std::vector<Change> DiffLists(const Table& before, const Table& after, const Sch
       c.subject = subjectPrefix + first;
       c.where = where(first);
       c.row = RowObject(after, r, schema);
+      for (size_t col = 1; col < schema.size() && col < after.rows[r].size(); ++col) {
+        if (after.rows[r][col].empty()) continue;
+        c.rowText += (c.rowText.empty() ? "" : ", ") + Words(schema[col].key) + " " + after.rows[r][col];
+      }
       changes.push_back(std::move(c));
       continue;
     }
@@ -283,6 +280,8 @@ void Output::Finish() {
   if (finished_) return;
   finished_ = true;
   if (!style_.json) return;
+  // What a command changed before it failed (a write the switch did not take) stays visible.
+  if (hasError_ && doc_.contains("changes") && !doc_["changes"].empty()) error_["changes"] = doc_["changes"];
   std::cout << (hasError_ ? error_ : doc_).dump() << "\n";
   std::cout.flush();
 }

@@ -58,6 +58,7 @@ struct Change {
   Json beforeValue;     // typed
   Json afterValue;
   Json row;             // the whole row, for rows added or removed
+  std::string rowText;  // its cells as the page shows them ("type Tag-Based, vlan id 100, ...")
 
   // "port 3: speed 100M Full -> Auto", "Vlan 5: added (...)", "Vlan 2: removed".
   std::string Text() const;

@@ -99,6 +99,25 @@ int Commands::RunChosen() {
 
 // ---------------------------------------------------------------- outcomes
 
+int ExitStatusFor(Session& s, const Outcome& outcome) {
+  switch (outcome.kind) {
+    case OutcomeKind::Done:
+      if (!outcome.message.empty()) s.out().Note(outcome.message);
+      return kExitOk;
+    case OutcomeKind::NothingToDo:
+      s.out().NothingToDo(outcome.message.empty() ? "nothing to change" : outcome.message);
+      return kExitOk;
+    case OutcomeKind::Refused:
+      // The page's own message box may have said it already.
+      if (!s.out().HasError()) s.Error(outcome.message.empty() ? "refused; nothing was written" : outcome.message);
+      return kExitFailed;
+    case OutcomeKind::ReadFailed:
+      s.Error(outcome.message.empty() ? "reading the switch's registers failed" : outcome.message);
+      return kExitFailed;
+  }
+  return kExitFailed;
+}
+
 int ExitStatusFor(Session& s, VlanOutcome outcome) {
   switch (outcome) {
     case VlanOutcome::kWritten:
@@ -292,7 +311,7 @@ bool Session::ResolveAdapter(int& adapter) {
   return true;
 }
 
-bool Session::PrepareDatabase() {
+bool Session::PrepareDatabase(bool withKeyRecord) {
   if (!impl_->databaseCopy.empty()) return true;
   std::string pattern = "/tmp/brisfell-cli-db-XXXXXX";
   const int fd = ::mkstemp(pattern.data());
@@ -304,9 +323,9 @@ bool Session::PrepareDatabase() {
   std::vector<uint8_t> bytes = ReadFileBytes(options_.database).value_or(std::vector<uint8_t>{});
   if (::access(options_.database.c_str(), F_OK) == 0 && ::access(options_.database.c_str(), R_OK) != 0)
     out_.Note(std::string(kOpenRecordFileFailed) + " (" + options_.database + ")");
-  // A switch named with --key is remembered for this discovery's directed phase, first.
+  // For a discovery, a switch named with --key is remembered for the directed phase, first.
   const auto mac = ParseMac(options_.switchSelector);
-  if (!options_.key.empty() && mac) {
+  if (withKeyRecord && !options_.key.empty() && mac) {
     const KeyBytes key = KeyBytesOf(static_cast<uint16_t>(*ParseNumber(options_.key)));
     std::vector<uint8_t> first(mac->begin(), mac->end());
     first.insert(first.end(), key.begin(), key.end());
@@ -332,7 +351,7 @@ bool Session::Discover() {
   Engine* engine = OpenEngine();
   if (!engine) return false;
   int adapter = 0;
-  if (!ResolveAdapter(adapter) || !PrepareDatabase()) return false;
+  if (!ResolveAdapter(adapter) || !PrepareDatabase(true)) return false;
   lastDiscoveryResult_ = engine->DiscoverSwitches(adapter, true);
   if (lastDiscoveryResult_ < 0) {
     const std::string why = engine->LastAdapterError();
@@ -358,7 +377,7 @@ bool Session::SelectSwitch(bool fullTable) {
 
   if (mac && !fullTable) {
     int adapter = 0;
-    if (!ResolveAdapter(adapter) || !PrepareDatabase()) return false;
+    if (!ResolveAdapter(adapter) || !PrepareDatabase(false)) return false;
     std::optional<KeyBytes> key;
     if (!options_.key.empty()) {
       key = KeyBytesOf(static_cast<uint16_t>(*ParseNumber(options_.key)));
@@ -411,6 +430,7 @@ bool Session::SelectSwitch(bool fullTable) {
 }
 
 bool Session::ReachedDirectly() const { return impl_->direct; }
+bool Session::UsedRealAdapter() const { return impl_->realDriver != nullptr && impl_->adapter >= 0; }
 
 Engine& Session::engine() { return *impl_->engine; }
 CliPrompt& Session::prompt() { return impl_->prompt; }

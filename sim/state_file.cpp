@@ -13,9 +13,9 @@ namespace {
 using nlohmann::ordered_json;
 
 // Registers the file does not keep: live status (from the port state), the MIB counters (from
-// the traffic), the reset command and the EEPROM command in progress.
+// the traffic), the reset command and the EEPROM access registers (a command's passing state).
 bool Kept(uint32_t r) {
-  if (r == reg::kReset || r == reg::kEepromControl) return false;
+  if (r == reg::kReset || r == reg::kEepromControl || r == reg::kEepromData) return false;
   if (r == reg::kPortInterface || r == reg::kLoopPorts || r == reg::kFaultStatus || r == reg::kIgmpRouterPorts)
     return false;
   if (r >= reg::kPortStatusFirst && r <= reg::kPortStatusLast) return false;

@@ -6,13 +6,64 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
+
+#include "sim/pcap_writer.h"
 
 namespace brisfell::testing {
+
+// One RRCP frame of a --pcap recording.
+struct WireFrame {
+  uint8_t opcode = 0;
+  std::array<uint8_t, 6> destination{};
+  uint16_t key = 0;     // hellos, gets and sets
+  uint16_t reg = 0;     // gets, sets and their replies
+  uint32_t value = 0;   // sets and get replies
+};
+
+// The RRCP frames of a recording in order; none when the file was never written.
+inline std::vector<WireFrame> Recorded(const std::string& path) {
+  std::vector<WireFrame> frames;
+  const auto records = brisfell::sim::ReadPcapFile(path);
+  if (!records) return frames;
+  for (const auto& r : *records) {
+    const auto& b = r.bytes;
+    if (b.size() < 16 || b[12] != 0x88 || b[13] != 0x99) continue;
+    WireFrame f;
+    f.opcode = b[15];
+    std::copy(b.begin(), b.begin() + 6, f.destination.begin());
+    if (b.size() >= 18) f.key = static_cast<uint16_t>(b[16] << 8 | b[17]);
+    if (b.size() >= 20) f.reg = static_cast<uint16_t>(b[18] | b[19] << 8);
+    if (b.size() >= 24)
+      f.value = b[20] | b[21] << 8 | b[22] << 16 | static_cast<uint32_t>(b[23]) << 24;
+    frames.push_back(f);
+  }
+  return frames;
+}
+
+constexpr uint8_t kOpHello = 0x00;
+constexpr uint8_t kOpSet = 0x02;
+
+// The set frames that change something: EEPROM read commands (a set of 0x0217 with bit 11,
+// as discovery's vendor look-up sends) are reads.
+inline std::vector<WireFrame> WriteFrames(const std::string& path) {
+  std::vector<WireFrame> sets;
+  for (const auto& f : Recorded(path))
+    if (f.opcode == kOpSet && !(f.reg == 0x0217 && (f.value & 0x0800))) sets.push_back(f);
+  return sets;
+}
+
+inline int CountOpcode(const std::vector<WireFrame>& frames, uint8_t opcode) {
+  int n = 0;
+  for (const auto& f : frames) n += f.opcode == opcode;
+  return n;
+}
 
 struct CliRun {
   int status = -1;
@@ -48,6 +99,15 @@ class CliTest : public ::testing::Test {
     r.out.assign(std::istreambuf_iterator<char>(out), {});
     r.err.assign(std::istreambuf_iterator<char>(err), {});
     return r;
+  }
+
+  // A file in the test's folder.
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
+  void WriteFile(const std::string& name, const std::string& text) const { std::ofstream(dir_ / name) << text; }
+  std::vector<uint8_t> ReadBytes(const std::string& name) const {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
   }
 
   std::filesystem::path dir_;
