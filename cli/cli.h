@@ -217,7 +217,6 @@ std::string GroupHelp(const std::string& name);
 // nothing to do as such). The one place that maps page outcomes to exit statuses.
 int ExitStatusFor(Session& s, const Outcome& outcome);
 int ExitStatusFor(Session& s, VlanOutcome outcome);
-int ExitStatusFor(Session& s, const Outcome& outcome);
 
 // The packet driver for real adapters; null (after setting `why`) when this build has none.
 std::unique_ptr<PacketDriver> CreateRealDriver(std::string& why);

@@ -114,6 +114,9 @@ int ExitStatusFor(Session& s, const Outcome& outcome) {
     case OutcomeKind::ReadFailed:
       s.Error(outcome.message.empty() ? "reading the switch's registers failed" : outcome.message);
       return kExitFailed;
+    case OutcomeKind::Declined:
+      s.Error("answered No; nothing was written (pass --yes to proceed)");
+      return kExitFailed;
   }
   return kExitFailed;
 }
@@ -138,25 +141,6 @@ int ExitStatusFor(Session& s, VlanOutcome outcome) {
     case VlanOutcome::kNoSelection:
       // The page's message was the error.
       if (!s.out().HasError()) s.Error("refused; nothing was written");
-      return kExitFailed;
-  }
-  return kExitFailed;
-}
-
-int ExitStatusFor(Session& s, const Outcome& outcome) {
-  switch (outcome.kind) {
-    case OutcomeKind::Done:
-    case OutcomeKind::NothingToDo:
-      return kExitOk;
-    case OutcomeKind::ReadFailed:
-      s.Error(outcome.message.empty() ? "reading the switch's registers failed" : outcome.message);
-      return kExitFailed;
-    case OutcomeKind::Declined:
-      s.Error("answered No; nothing was written (pass --yes to proceed)");
-      return kExitFailed;
-    case OutcomeKind::Refused:
-      // A page's message box was the error already; a refusal of its own is said here.
-      if (!s.out().HasError()) s.Error(outcome.message.empty() ? "refused; nothing was written" : outcome.message);
       return kExitFailed;
   }
   return kExitFailed;
