@@ -191,11 +191,12 @@ void MainWindow::ReportDiscovery(int adapter, int result) {
   const int found = engine_.SwitchCount();
   QString text = found == 0 ? QString("No switch answered on %1.").arg(name)
                             : QString("%1 %2 found on %3.").arg(found).arg(found == 1 ? "switch" : "switches").arg(name);
-  // What discovery could not do right (a model it could not tell, a full table) follows.
+  // What discovery could not do right (a model it could not tell, a full table) follows, on
+  // lines of their own so that none is cut off.
   for (const std::string& warning : engine_.DiscoveryWarnings()) {
     QString w = QString::fromStdString(warning);
     if (!w.isEmpty()) w[0] = w[0].toUpper();
-    text += " " + w + ".";
+    text += "\n" + w + ".";
   }
   SetStatus(text);
 }

@@ -337,8 +337,8 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
       // The switch may well be one of the known models: the operator must not take the
       // generic port numbering for granted.
       if (!looked)
-        warnings_.push_back(Format("switch %s (\"Switch %d\"): model unknown: its EEPROM did not answer the "
-                                   "vendor look-up, so it is handled as a generic 26-port switch",
+        warnings_.push_back(Format("switch %s (\"Switch %d\"): model unknown, its EEPROM did not answer; "
+                                   "handled as a generic 26-port switch",
                                    FormatMac(rec.mac).c_str(), rec.index + 1));
     }
     ApplyProfile(rec);
