@@ -152,6 +152,7 @@ class Session {
   bool PrepareDatabase();
   int VerifyWrites();
   void SaveReachedSwitch();
+  void AdapterOpenFailed(int adapter);
   GlobalOptions& options_;
   Output out_;
   std::unique_ptr<Impl> impl_;

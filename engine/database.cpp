@@ -13,9 +13,6 @@ namespace brisfell {
 namespace {
 
 constexpr size_t kRecordSize = 8;
-// A file longer than this was not written by a console (a save never writes more than 256
-// records); only its beginning is looked at.
-constexpr size_t kDatabaseReadLimit = 64 * 1024;
 
 // At most kMaxDatabaseRecords of `records` (already in priority order: most recently found
 // first), each MAC once. When there are more, the records carrying a key other than the
@@ -64,7 +61,7 @@ void Engine::LoadSwitchDatabase() {
     DatabaseError(error);
     return;
   }
-  std::vector<uint8_t> bytes(kDatabaseReadLimit);
+  std::vector<uint8_t> bytes(kMaxDatabaseFileBytes);
   size_t got = 0;
   while (got < bytes.size()) {
     const ssize_t r = ::read(fd, bytes.data() + got, bytes.size() - got);

@@ -220,6 +220,15 @@ int Engine::AbsorbBatch(const uint8_t* buffer, size_t n) {
   });
   return counted;
 }
+// The switch may well be one of the known models: the operator must not take the generic
+// port numbering for granted.
+std::string Engine::UnknownModelWarning(const SwitchRecord& rec) const {
+  return Format("switch %s (\"Switch %d\"): model unknown, its EEPROM did not answer; handled as a generic 26-port switch",
+                FormatMac(rec.mac).c_str(), rec.index + 1);
+}
+
+std::string Engine::LockWarning() const { return "the adapter could not be locked against other consoles: " + lockError_; }
+
 // Reads the vendor copy in EEPROM bytes 26-29. False when a byte could not be read.
 bool Engine::LookUpVendor(SwitchRecord& record) {
   uint8_t b[4] = {};
@@ -334,12 +343,7 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
       lentIo_ = handle.get();
       const bool looked = LookUpVendor(rec);
       lentIo_ = nullptr;
-      // The switch may well be one of the known models: the operator must not take the
-      // generic port numbering for granted.
-      if (!looked)
-        warnings_.push_back(Format("switch %s (\"Switch %d\"): model unknown, its EEPROM did not answer; "
-                                   "handled as a generic 26-port switch",
-                                   FormatMac(rec.mac).c_str(), rec.index + 1));
+      if (!looked) warnings_.push_back(UnknownModelWarning(rec));
     }
     ApplyProfile(rec);
   }
@@ -347,8 +351,7 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
     warnings_.push_back(Format("the switch table is full: %zu more switch%s answered and %s left out (at most %d are listed)",
                                leftOut_.size(), leftOut_.size() == 1 ? "" : "es", leftOut_.size() == 1 ? "is" : "are",
                                kMaxSwitches));
-  if (!lockError_.empty())
-    warnings_.push_back("the adapter could not be locked against other consoles: " + lockError_);
+  if (!lockError_.empty()) warnings_.push_back(LockWarning());
 
   driver_.FreePacket(std::move(packet));
   driver_.CloseAdapter(std::move(handle));

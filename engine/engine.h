@@ -28,6 +28,9 @@ constexpr int kMaxAdapters = 10;
 constexpr size_t kAdapterNameSlot = 1024;
 constexpr size_t kAdapterDescriptionSlot = 128;
 constexpr int kMaxDatabaseRecords = 256;
+// A switch database file longer than this was not written by a console (a save never writes
+// more than 256 records): only its beginning is read.
+constexpr size_t kMaxDatabaseFileBytes = 64 * 1024;
 
 constexpr unsigned kRegisterTimeoutMs = 1000;  // what pages pass to ReadRegister
 constexpr unsigned kEepromTimeoutMs = 3000;    // discovery, device security, save to hardware
@@ -106,8 +109,9 @@ class Engine {
   // discovery completes it. 1 when it answered, 0 when not, -1 when the adapter cannot be
   // opened. The switch database is neither loaded nor saved.
   int ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key);
-  // What the last discovery could not do right and the operator should know: a switch whose
-  // model could not be told, switches left out of a full table. Empty when all went well.
+  // What the last discovery (or ReachSwitch) could not do right and the operator should know:
+  // a switch whose model could not be told, switches left out of a full table, an adapter
+  // that could not be locked. Empty when all went well.
   std::vector<std::string> DiscoveryWarnings() const { return warnings_; }
   int SwitchCount() const { return static_cast<int>(switches_.size()); }
   int CurrentSwitchIndex() const { return currentSwitch_; }
@@ -159,6 +163,8 @@ class Engine {
   bool AskUntil(int index, uint16_t reg, uint32_t& value, int64_t deadlineUs);
   bool RunEepromCommand(int index, const std::function<bool()>& issue, uint32_t command, int64_t deadlineUs);
   bool LookUpVendor(SwitchRecord& record);
+  std::string UnknownModelWarning(const SwitchRecord& record) const;
+  std::string LockWarning() const;
   std::unique_ptr<AdapterLock> LockAdapter(int adapter, bool& busy);
   void Notify(const std::string& message);
   void DatabaseError(const std::string& detail);

@@ -20,7 +20,8 @@ int Lines(const std::string& text) { return static_cast<int>(std::count(text.beg
 TEST_F(ReliabilityCli, AnIndexSaysWhichSwitchItNamed) {
   const CliRun r = Run("--sim -s 1 write 0x0301 0x0005");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "brisfell-cli: switch 1 is 02:0B:F1:16:00:03 (LM8816)\n");
+  EXPECT_EQ(r.err.rfind("brisfell-cli: switch 1 is 02:0B:F1:16:00:03 (LM8816)\n", 0), 0u) << r.err;
+  EXPECT_EQ(Lines(r.err), 1) << r.err;
   // Chosen by MAC there is nothing to say.
   const CliRun byMac = Run("--sim -s 02:0B:F1:16:00:03 read 0x0301");
   ASSERT_EQ(byMac.status, 0) << byMac.err;
@@ -51,6 +52,16 @@ TEST_F(ReliabilityCli, DatabaseAndScenarioFilesThatAreNotRegularFilesAreRefused)
   EXPECT_TRUE(fs::is_symlink(dir_ / "qswrec.dat"));
   std::ifstream in(dir_ / "private");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "PRIVATE-KEY-DATA");
+
+  // The temporary file of a save never goes through a link planted at the old fixed name.
+  fs::remove(dir_ / "qswrec.dat");
+  fs::create_symlink(dir_ / "private", dir_ / "qswrec.dat.tmp");
+  const CliRun saved = Run("--sim discover");
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  EXPECT_EQ(fs::file_size(dir_ / "qswrec.dat"), 5u * 8) << "the five switches found";
+  EXPECT_FALSE(fs::is_symlink(dir_ / "qswrec.dat"));
+  std::ifstream again(dir_ / "private");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "PRIVATE-KEY-DATA");
 
   const CliRun zero = Run("--sim /dev/zero discover");
   EXPECT_EQ(zero.status, 1);

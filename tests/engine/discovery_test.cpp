@@ -194,6 +194,22 @@ TEST(Discovery, RememberedKeyFindsASwitchTheBroadcastMisses) {
   EXPECT_EQ(seg.engine.GetSwitchRecord(0)->AuthKey(), 0xBEEF);
 }
 
+// Reaching one known switch has the same defences as a discovery: the hello is repeated, the
+// model look-up survives a lost frame or says it failed.
+TEST(Discovery, ReachingOneSwitchSurvivesALostReplyAndReportsAnUnknownModel) {
+  Segment seg;
+  seg.switches = {{MacOf(1), 0x6B2D7003}, {MacOf(2), 0x12347001}};
+  seg.switches[0].lostHelloReplies = 2;
+  seg.switches[1].eepromAnswers = false;
+  EXPECT_EQ(seg.engine.ReachSwitch(0, MacOf(1), kDefaultKeyBytes), 1);
+  EXPECT_EQ(seg.engine.ModelName(0), "LM8816");
+  EXPECT_TRUE(seg.engine.DiscoveryWarnings().empty());
+  EXPECT_EQ(seg.engine.ReachSwitch(0, MacOf(2), kDefaultKeyBytes), 1);
+  EXPECT_EQ(seg.engine.PortCount(0), 26);
+  ASSERT_EQ(seg.engine.DiscoveryWarnings().size(), 1u);
+  EXPECT_NE(seg.engine.DiscoveryWarnings()[0].find(FormatMac(MacOf(2)) + " (\"Switch 1\"): model unknown"), std::string::npos);
+}
+
 TEST(Database, SavedFileListsFoundSwitchesThenRememberedOnes) {
   Segment seg;
   seg.switches = {{MacOf(1), 0x6B2D7002}, {MacOf(2), 0x6B2D7001}};
