@@ -189,11 +189,16 @@ void MainWindow::ReportDiscovery(int adapter, int result) {
     return;
   }
   const int found = engine_.SwitchCount();
-  if (found == 0) {
-    SetStatus(QString("No switch answered on %1.").arg(name));
-  } else {
-    SetStatus(QString("%1 %2 found on %3.").arg(found).arg(found == 1 ? "switch" : "switches").arg(name));
+  QString text = found == 0 ? QString("No switch answered on %1.").arg(name)
+                            : QString("%1 %2 found on %3.").arg(found).arg(found == 1 ? "switch" : "switches").arg(name);
+  // What discovery could not do right (a model it could not tell, a full table) follows, on
+  // lines of their own so that none is cut off.
+  for (const std::string& warning : engine_.DiscoveryWarnings()) {
+    QString w = QString::fromStdString(warning);
+    if (!w.isEmpty()) w[0] = w[0].toUpper();
+    text += "\n" + w + ".";
   }
+  SetStatus(text);
 }
 
 void MainWindow::SetStatus(const QString& text) { status_->setText(text); }

@@ -155,6 +155,7 @@ class Session {
   bool PrepareDatabase(bool withKeyRecord);
   int VerifyWrites();
   void SaveReachedSwitch();
+  void AdapterOpenFailed(int adapter);
   GlobalOptions& options_;
   Output out_;
   std::unique_ptr<Impl> impl_;

@@ -1,6 +1,8 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -8,6 +10,7 @@
 #include <set>
 
 #include "cli/cli.h"
+#include "engine/safe_file.h"
 #include "sim/pcap_writer.h"
 #include "sim/recording_driver.h"
 #include "sim/scenario.h"
@@ -25,12 +28,6 @@ std::string OneLine(std::string text) {
   for (auto& c : text)
     if (c == '\n') c = ' ';
   return text;
-}
-
-std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
 }
 
 }  // namespace
@@ -203,6 +200,7 @@ struct Session::Impl {
   // The switch database the engine works on during the command: a copy of --db, saved back
   // only when the command ends without a usage error.
   std::string databaseCopy;
+  bool databaseFailed = false;  // the switch database could not be read or written
 };
 
 Session::Session(GlobalOptions& options) : options_(options), impl_(std::make_unique<Impl>(options, out_)) {}
@@ -258,7 +256,10 @@ Engine* Session::OpenEngine() {
   impl_->tap = std::make_unique<WireTap>(*driver);
   impl_->tap->SetDryRun(options_.dryRun);
   impl_->engine = std::make_unique<Engine>(*impl_->tap, *impl_->clock);
-  impl_->engine->SetErrorNotifier([this](const std::string& m) { out_.Note(m); });
+  impl_->engine->SetErrorNotifier([this](const std::string& m) {
+    impl_->databaseFailed = true;
+    out_.Note(OneLine(m));
+  });
   impl_->context = std::make_unique<PageContext>(PageContext{*impl_->engine, impl_->prompt});
   if (impl_->engine->EnumerateAdapters() < 0) {
     Error("the packet driver cannot list the adapters");
@@ -304,9 +305,19 @@ bool Session::PrepareDatabase(bool withKeyRecord) {
     return false;
   }
   impl_->databaseCopy = pattern;
-  std::vector<uint8_t> bytes = ReadFileBytes(options_.database).value_or(std::vector<uint8_t>{});
-  if (::access(options_.database.c_str(), F_OK) == 0 && ::access(options_.database.c_str(), R_OK) != 0)
-    out_.Note(std::string(kOpenRecordFileFailed) + " (" + options_.database + ")");
+  // Only a regular file is copied: a link could lead to a private file whose bytes would go out
+  // as MACs and keys, a FIFO would never end. Without its database the console may address
+  // the wrong switches, so a file that cannot be read fails the command.
+  std::vector<uint8_t> bytes;
+  std::string why;
+  struct stat st {};
+  if (::lstat(options_.database.c_str(), &st) == 0 || errno != ENOENT) {
+    if (!ReadRegularFile(options_.database, kMaxDatabaseFileBytes, bytes, why)) {
+      Error(std::string(kOpenRecordFileFailed) + " " + why);
+      impl_->databaseFailed = true;
+      return false;
+    }
+  }
   // For a discovery, a switch named with --key is remembered for the directed phase, first.
   const auto mac = ParseMac(options_.switchSelector);
   if (withKeyRecord && !options_.key.empty() && mac) {
@@ -330,6 +341,18 @@ bool Session::PrepareDatabase(bool withKeyRecord) {
   return true;
 }
 
+// Why the adapter could not be had: another console, or what the driver said.
+void Session::AdapterOpenFailed(int adapter) {
+  const std::string why = impl_->engine->LastAdapterError();
+  const std::string name = impl_->engine->AdapterName(adapter);
+  if (why == AnotherConsoleMessage(name))
+    Error(why);
+  else if (why.rfind(name + ":", 0) == 0)  // the driver's reasons usually name the interface
+    Error("cannot open adapter " + why);
+  else
+    Error("cannot open adapter " + name + (why.empty() ? "" : ": " + why));
+}
+
 bool Session::Discover() {
   if (impl_->discovered) return true;
   Engine* engine = OpenEngine();
@@ -338,15 +361,12 @@ bool Session::Discover() {
   if (!ResolveAdapter(adapter) || !PrepareDatabase(true)) return false;
   lastDiscoveryResult_ = engine->DiscoverSwitches(adapter, true);
   if (lastDiscoveryResult_ < 0) {
-    const std::string why = engine->LastAdapterError();
-    const std::string name = engine->AdapterName(adapter);
-    // The driver's reasons usually name the interface already.
-    if (why.rfind(name + ":", 0) == 0)
-      Error("cannot open adapter " + why);
-    else
-      Error("cannot open adapter " + name + (why.empty() ? "" : ": " + why));
+    AdapterOpenFailed(adapter);
     return false;
   }
+  for (const std::string& warning : engine->DiscoveryWarnings()) out_.Note("warning: " + warning);
+  // Without its database the console may address the wrong switches or lose their keys.
+  if (impl_->databaseFailed) return false;
   impl_->discovered = true;
   impl_->direct = false;
   return true;
@@ -373,12 +393,10 @@ bool Session::SelectSwitch(bool fullTable) {
     if (key) {
       const int reached = e->ReachSwitch(adapter, *mac, *key);
       if (reached < 0) {
-        const std::string why = e->LastAdapterError();
-        const std::string name = e->AdapterName(adapter);
-        Error(why.rfind(name + ":", 0) == 0 ? "cannot open adapter " + why
-                                            : "cannot open adapter " + name + (why.empty() ? "" : ": " + why));
+        AdapterOpenFailed(adapter);
         return false;
       }
+      for (const std::string& warning : e->DiscoveryWarnings()) out_.Note("warning: " + warning);
       if (reached > 0) {
         // The database's remembered switches are kept when it is saved at the end.
         e->LoadSwitchDatabase();
@@ -408,6 +426,10 @@ bool Session::SelectSwitch(bool fullTable) {
     Error(sel.empty() ? "no switch found on the adapter" : "no such switch: " + sel);
     return false;
   }
+  // An index names whichever switch answered in that place this time: say which one it is.
+  if (!sel.empty() && !mac)
+    out_.Note(Format("switch %d is %s (%s)", index, FormatMac(e->GetSwitchRecord(index)->mac).c_str(),
+                     e->ModelName(index).c_str()));
   e->SetCurrentSwitchIndex(index);
   impl_->selected = true;
   return true;
@@ -512,18 +534,11 @@ void Session::SaveReachedSwitch() {
     bytes.insert(bytes.end(), reached->authKey.begin(), reached->authKey.end());
   }
   if (found && !changed) return;
-  const std::string temp = options_.database + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  bool ok = fd >= 0;
-  for (size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
-  }
-  if (fd >= 0) ok = ::fsync(fd) == 0 && ::close(fd) == 0 && ok;
-  if (!ok || ::rename(temp.c_str(), options_.database.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    out_.Note(kOpenRecordFileFailed);
+  // Through a new private file of its own name, never through a link (see ReplaceFile).
+  std::string why;
+  if (!ReplaceFile(options_.database, bytes.data(), bytes.size(), why)) {
+    impl_->databaseFailed = true;
+    out_.Note(std::string(kOpenRecordFileFailed) + " " + why);
   }
 }
 
@@ -553,6 +568,8 @@ int Session::Finish(int status) {
       impl_->engine->SetDatabasePath(options_.database);
       impl_->engine->SaveSwitchDatabase();
     }
+    // A database that could not be read or saved fails the command, whatever else it did.
+    if (impl_->databaseFailed && status == kExitOk) status = kExitFailed;
     std::string why;
     if (impl_->segment && !options_.simState.empty() &&
         !sim::SaveSegmentState(*impl_->segment, *impl_->scenario, options_.simState, why))

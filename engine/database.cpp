@@ -1,91 +1,115 @@
 // The switch database file: 8-byte records (MAC, key high byte first), no header.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/safe_file.h"
 
 namespace brisfell {
 namespace {
 
 constexpr size_t kRecordSize = 8;
 
-bool WriteAll(int fd, const uint8_t* data, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(fd, data, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    data += w;
-    n -= static_cast<size_t>(w);
+// At most kMaxDatabaseRecords of `records` (already in priority order: most recently found
+// first), each MAC once. When there are more, the records carrying a key other than the
+// default are kept first: a switch with the default key is found by the broadcast anyway,
+// one with its own key only through its record. The kept records keep their order.
+std::vector<DatabaseRecord> Fit(const std::vector<DatabaseRecord>& records) {
+  std::vector<DatabaseRecord> unique;
+  for (const auto& r : records) {
+    const bool seen = std::any_of(unique.begin(), unique.end(), [&](const DatabaseRecord& u) { return u.mac == r.mac; });
+    if (!seen) unique.push_back(r);
   }
-  return true;
+  if (unique.size() <= static_cast<size_t>(kMaxDatabaseRecords)) return unique;
+  std::vector<bool> keep(unique.size(), false);
+  size_t kept = 0;
+  for (int pass = 0; pass < 2; ++pass)
+    for (size_t i = 0; i < unique.size() && kept < static_cast<size_t>(kMaxDatabaseRecords); ++i) {
+      const bool ownKey = unique[i].key != kDefaultKeyBytes;
+      if (!keep[i] && (pass == 1 || ownKey)) {
+        keep[i] = true;
+        ++kept;
+      }
+    }
+  std::vector<DatabaseRecord> out;
+  for (size_t i = 0; i < unique.size(); ++i)
+    if (keep[i]) out.push_back(unique[i]);
+  return out;
 }
 
 }  // namespace
 
+void Engine::DatabaseError(const std::string& detail) {
+  // The operator's message first, then which file and why, so the fault can be found.
+  Notify(std::string(kOpenRecordFileFailed) + "\n" + detail);
+}
+
 void Engine::LoadSwitchDatabase() {
   database_.clear();
+  databaseLoadError_.clear();
   // Created when missing, never truncated; owner-only because it holds authentication keys.
-  int fd = ::open(databasePath_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+  // Whatever is not a regular file is refused unread: a link could lead to a private file
+  // whose bytes would go out as MACs and keys, a FIFO would never end.
+  std::string error;
+  const int fd = OpenRegularFile(databasePath_, true, error);
   if (fd < 0) {
-    Notify(kOpenRecordFileFailed);
+    databaseLoadError_ = error;
+    DatabaseError(error);
     return;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(kRecordSize)) {
-    const size_t count = std::min<size_t>(static_cast<size_t>(st.st_size) / kRecordSize, kMaxDatabaseRecords);
-    std::vector<uint8_t> bytes(count * kRecordSize);
-    size_t got = 0;
-    while (got < bytes.size()) {
-      ssize_t r = ::read(fd, bytes.data() + got, bytes.size() - got);
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      got += static_cast<size_t>(r);
+  std::vector<uint8_t> bytes(kMaxDatabaseFileBytes);
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t r = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      databaseLoadError_ = databasePath_ + ": " + std::strerror(errno);
+      ::close(fd);
+      DatabaseError(databaseLoadError_);
+      return;
     }
-    for (size_t i = 0; i + kRecordSize <= got; i += kRecordSize) {
-      DatabaseRecord rec;
-      std::copy(bytes.begin() + i, bytes.begin() + i + 6, rec.mac.begin());
-      rec.key = {bytes[i + 6], bytes[i + 7]};
-      database_.push_back(rec);
-    }
+    if (r == 0) break;
+    got += static_cast<size_t>(r);
   }
   ::close(fd);
+  std::vector<DatabaseRecord> records;
+  for (size_t i = 0; i + kRecordSize <= got; i += kRecordSize) {
+    DatabaseRecord rec;
+    std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.begin() + static_cast<std::ptrdiff_t>(i + 6),
+              rec.mac.begin());
+    rec.key = {bytes[i + 6], bytes[i + 7]};
+    records.push_back(rec);
+  }
+  database_ = Fit(records);
 }
 
 void Engine::SaveSwitchDatabase() {
-  // Found switches first (with the keys they use now), then remembered ones not found.
-  std::vector<uint8_t> out;
-  auto put = [&out](const Mac& mac, const KeyBytes& key) {
-    out.insert(out.end(), mac.begin(), mac.end());
-    out.insert(out.end(), key.begin(), key.end());
-  };
-  for (const auto& sw : switches_) put(sw.mac, sw.authKey);
-  for (const auto& rec : database_) {
-    bool found = false;
-    for (const auto& sw : switches_) found = found || sw.mac == rec.mac;
-    if (!found) put(rec.mac, rec.key);
-  }
-
-  // A new file renamed over the old one: a crash mid-save never loses remembered keys.
-  const std::string temp = databasePath_ + ".tmp";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    database_.clear();
-    Notify(kOpenRecordFileFailed);
+  // What could not be read is not overwritten: the remembered keys in it would be lost.
+  if (!databaseLoadError_.empty()) {
+    DatabaseError(databaseLoadError_ + " (so it was not saved)");
     return;
   }
-  bool ok = WriteAll(fd, out.data(), out.size()) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || ::rename(temp.c_str(), databasePath_.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    database_.clear();
-    Notify(kOpenRecordFileFailed);
+  // Found switches first (with the keys they use now), then remembered ones not found.
+  std::vector<DatabaseRecord> records;
+  for (const auto& sw : switches_) records.push_back({sw.mac, sw.authKey});
+  for (const auto& rec : database_) {
+    const bool found = std::any_of(switches_.begin(), switches_.end(), [&](const SwitchRecord& sw) { return sw.mac == rec.mac; });
+    if (!found) records.push_back(rec);
   }
+  std::vector<uint8_t> out;
+  for (const auto& r : Fit(records)) {
+    out.insert(out.end(), r.mac.begin(), r.mac.end());
+    out.insert(out.end(), r.key.begin(), r.key.end());
+  }
+  // A new file renamed over the old one: a crash mid-save never loses remembered keys.
+  std::string error;
+  // The remembered records stay in memory after a failed save, so that a later save that
+  // works still writes them.
+  if (!ReplaceFile(databasePath_, out.data(), out.size(), error)) DatabaseError(error);
 }
 
 }  // namespace brisfell

@@ -124,9 +124,38 @@ std::unique_ptr<AdapterHandle> Engine::OpenForDiscovery(int adapter) {
   return handle;
 }
 
+// Waits (on the engine's clock) up to kAdapterLockWaitMs for another console to let go.
+// Null with `busy` clear when the adapter needs no lock or the lock itself cannot be had:
+// the console then works as it would alone rather than not at all.
+std::unique_ptr<AdapterLock> Engine::LockAdapter(int adapter, bool& busy) {
+  busy = false;
+  const std::string name = AdapterName(adapter);
+  if (!locks_ || !locks_->Applies(name)) return nullptr;
+  const int64_t start = clock_.NowMs();
+  for (;;) {
+    AdapterLocks::Outcome outcome = AdapterLocks::Outcome::Failed;
+    std::string error;
+    auto lock = locks_->TryLock(name, outcome, error);
+    if (outcome == AdapterLocks::Outcome::Held) return lock;
+    if (outcome == AdapterLocks::Outcome::Failed) {
+      lockError_ = error;
+      return nullptr;
+    }
+    if (clock_.NowMs() - start >= kAdapterLockWaitMs) {
+      busy = true;
+      lastAdapterError_ = AnotherConsoleMessage(name);
+      return nullptr;
+    }
+    clock_.SleepMs(kAdapterLockRetryMs);
+  }
+}
+
 bool Engine::OpenAdapterIo(int adapter) {
   if (adapter == -1 || adapter != currentAdapter_ || adapter >= adapterCount_) return false;
   if (io_ || lentIo_) return false;  // one handle slot; the caller must close first
+  bool busy = false;
+  auto lock = LockAdapter(adapter, busy);
+  if (busy) return false;
   auto handle = driver_.OpenAdapter(adapters_[adapter].name.data(), wideNames_);
   if (!handle) {
     lastAdapterError_ = driver_.LastError();
@@ -139,6 +168,7 @@ bool Engine::OpenAdapterIo(int adapter) {
     return false;
   }
   io_ = std::move(handle);
+  ioLock_ = std::move(lock);
   return true;
 }
 
@@ -146,6 +176,7 @@ bool Engine::CloseAdapterIo(int adapter) {
   if (adapter != currentAdapter_) return false;
   if (io_) driver_.CloseAdapter(std::move(io_));
   io_.reset();
+  ioLock_.reset();  // only after the handle is closed
   return true;
 }
 
@@ -169,31 +200,48 @@ int Engine::AbsorbBatch(const uint8_t* buffer, size_t n) {
     if (!reply) return true;
     for (const auto& r : switches_)
       if (r.mac == reply->source) return true;  // first reply wins
-    ++counted;
-    if (static_cast<int>(switches_.size()) < kMaxSwitches) {
-      SwitchRecord rec;
-      rec.index = static_cast<int>(switches_.size());
-      rec.mac = reply->source;
-      rec.downLinkPort = reply->downLinkPort;
-      rec.upLinkMac = reply->upLinkMac;
-      rec.upLinkPort = reply->upLinkPort;
-      rec.chipId = reply->chipId;
-      rec.vendorId = reply->vendorId;
-      rec.authKey = reply->key;
-      switches_.push_back(rec);
+    if (static_cast<int>(switches_.size()) >= kMaxSwitches) {
+      // Counted, not stored; each switch once, although it answers every repeat of the hello.
+      if (leftOut_.insert(reply->source).second) ++counted;
+      return true;
     }
+    ++counted;
+    SwitchRecord rec;
+    rec.index = static_cast<int>(switches_.size());
+    rec.mac = reply->source;
+    rec.downLinkPort = reply->downLinkPort;
+    rec.upLinkMac = reply->upLinkMac;
+    rec.upLinkPort = reply->upLinkPort;
+    rec.chipId = reply->chipId;
+    rec.vendorId = reply->vendorId;
+    rec.authKey = reply->key;
+    switches_.push_back(rec);
     return true;
   });
   return counted;
 }
+// The switch may well be one of the known models: the operator must not take the generic
+// port numbering for granted.
+std::string Engine::UnknownModelWarning(const SwitchRecord& rec) const {
+  return Format("switch %s (\"Switch %d\"): model unknown, its EEPROM did not answer; handled as a generic 26-port switch",
+                FormatMac(rec.mac).c_str(), rec.index + 1);
+}
 
-void Engine::LookUpVendorInEeprom(SwitchRecord& record) {
+std::string Engine::LockWarning() const { return "the adapter could not be locked against other consoles: " + lockError_; }
+
+// Reads the vendor copy in EEPROM bytes 26-29. False when a byte could not be read.
+bool Engine::LookUpVendor(SwitchRecord& record) {
   uint8_t b[4] = {};
-  for (int i = 0; i < 4; ++i)
-    if (!ReadEepromByte(record.index, static_cast<uint16_t>(26 + i), b[i], kEepromTimeoutMs)) return;
+  for (int i = 0; i < 4; ++i) {
+    bool read = false;
+    for (int attempt = 0; attempt < kVendorLookUpTries && !read; ++attempt)
+      read = ReadEepromByte(record.index, static_cast<uint16_t>(26 + i), b[i], kEepromTimeoutMs);
+    if (!read) return false;
+  }
   const uint32_t v = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
                      static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
   if ((v >> 16) == kKnownMakerCode) record.vendorId = v;
+  return true;
 }
 
 void Engine::ApplyProfile(SwitchRecord& record) {
@@ -218,8 +266,14 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
   currentAdapter_ = adapter;
   switches_.clear();
   currentSwitch_ = -1;
+  leftOut_.clear();
+  warnings_.clear();
+  lockError_.clear();
   if (useDatabase) LoadSwitchDatabase();
 
+  bool busy = false;
+  auto lock = LockAdapter(adapter, busy);
+  if (busy) return -1;
   auto handle = OpenForDiscovery(adapter);
   if (!handle) return -1;
   auto packet = driver_.AllocatePacket();
@@ -232,47 +286,76 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
 
   int result = 0;
   // Receives one batch into the buffer; false when the receive call fails.
-  auto receive = [&](int& counted) {
+  auto receive = [&]() {
     InitPacket(*packet, receiveBuffer_.data(), static_cast<uint32_t>(receiveBuffer_.size()));
     if (!driver_.ReceivePacket(*handle, *packet)) return false;
-    counted = packet->bytesReceived > 0 ? AbsorbBatch(receiveBuffer_.data(), packet->bytesReceived) : 0;
-    result += counted;
+    if (packet->bytesReceived > 0) result += AbsorbBatch(receiveBuffer_.data(), packet->bytesReceived);
     return true;
   };
+  auto found = [&](const Mac& mac) {
+    return std::any_of(switches_.begin(), switches_.end(), [&](const SwitchRecord& r) { return r.mac == mac; });
+  };
+  // Each remembered switch not heard from yet, with its own key.
+  auto sendDirected = [&] {
+    if (!useDatabase) return;
+    for (const auto& rec : database_)
+      if (!found(rec.mac)) SendFrame(*handle, BuildDirectedHello(stationMac_, rec.mac, rec.key));
+  };
 
-  // Directed phase: each remembered switch with its own key; the first batch with a reply ends
-  // its window early.
-  if (useDatabase) {
-    for (const auto& rec : database_) {
-      SendFrame(*handle, BuildDirectedHello(stationMac_, rec.mac, rec.key));
-      const int64_t start = clock_.NowMs();
-      while (clock_.NowMs() - start < kDirectedHelloWindowMs) {
-        int counted = 0;
-        if (!receive(counted) || counted > 0) break;
-      }
+  // Directed phase: all hellos back to back, then one window that ends early once every
+  // remembered switch has answered. The switches found are listed in database order, as if
+  // each had been asked in turn.
+  if (useDatabase && !database_.empty()) {
+    sendDirected();
+    const int64_t start = clock_.NowMs();
+    while (clock_.NowMs() - start < kDirectedHelloWindowMs) {
+      if (!receive()) break;
+      if (std::all_of(database_.begin(), database_.end(), [&](const DatabaseRecord& r) { return found(r.mac); })) break;
     }
+    auto rank = [&](const SwitchRecord& r) {
+      for (size_t i = 0; i < database_.size(); ++i)
+        if (database_[i].mac == r.mac) return i;
+      return database_.size();
+    };
+    std::stable_sort(switches_.begin(), switches_.end(),
+                     [&](const SwitchRecord& a, const SwitchRecord& b) { return rank(a) < rank(b); });
+    for (size_t i = 0; i < switches_.size(); ++i) switches_[i].index = static_cast<int>(i);
   }
 
-  // Broadcast phase: always waits its full second.
-  SendFrame(*handle, BuildBroadcastHello(stationMac_));
+  // Broadcast phase: always waits its full second, the hello repeated over it (and with each
+  // repeat the remembered switches that have not answered are asked again).
   const int64_t start = clock_.NowMs();
-  while (clock_.NowMs() - start < kBroadcastHelloWindowMs) {
-    int counted = 0;
-    if (!receive(counted)) break;
+  int hellos = 0;
+  for (;;) {
+    const int64_t elapsed = clock_.NowMs() - start;
+    if (elapsed >= kBroadcastHelloWindowMs) break;
+    if (hellos < kBroadcastHellos && elapsed >= hellos * kBroadcastHelloWindowMs / kBroadcastHellos) {
+      if (hellos > 0) sendDirected();
+      SendFrame(*handle, BuildBroadcastHello(stationMac_));
+      ++hellos;
+    }
+    if (!receive()) break;
   }
 
   // Lend the discovery handle for the EEPROM look-up of unknown maker codes.
   for (auto& rec : switches_) {
     if ((rec.vendorId >> 16) != kKnownMakerCode) {
       lentIo_ = handle.get();
-      LookUpVendorInEeprom(rec);
+      const bool looked = LookUpVendor(rec);
       lentIo_ = nullptr;
+      if (!looked) warnings_.push_back(UnknownModelWarning(rec));
     }
     ApplyProfile(rec);
   }
+  if (!leftOut_.empty())
+    warnings_.push_back(Format("the switch table is full: %zu more switch%s answered and %s left out (at most %d are listed)",
+                               leftOut_.size(), leftOut_.size() == 1 ? "" : "es", leftOut_.size() == 1 ? "is" : "are",
+                               kMaxSwitches));
+  if (!lockError_.empty()) warnings_.push_back(LockWarning());
 
   driver_.FreePacket(std::move(packet));
   driver_.CloseAdapter(std::move(handle));
+  lock.reset();
   if (useDatabase) SaveSwitchDatabase();
   return result;
 }
@@ -328,19 +411,25 @@ void Engine::SetAuthKey(int index, uint16_t key) {
 // ---------------------------------------------------------------- registers and EEPROM
 
 bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
+  return AskRegister(index, reg, value, timeoutMs) == Answer::Value;
+}
+
+// One get: the value, no answer within the time-out, or an error (no handle, a driver call
+// that failed) that asking again would not mend.
+Engine::Answer Engine::AskRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
   AdapterHandle* io = lentIo_ ? lentIo_ : io_.get();
   const SwitchRecord* rec = GetSwitchRecord(index);
-  if (!io || !rec) return false;
+  if (!io || !rec) return Answer::Error;
   int waitMs = kReadRegisterDriverTimeoutMs;
-  if (!driver_.SetReadTimeout(*io, waitMs)) return false;
+  if (!driver_.SetReadTimeout(*io, waitMs)) return Answer::Error;
   auto packet = driver_.AllocatePacket();
-  if (!packet) return false;
+  if (!packet) return Answer::Error;
 
   // Whatever is already waiting was sent before this request and cannot answer it.
   driver_.DiscardPending(*io);
   SendFrame(*io, BuildGet(stationMac_, rec->mac, rec->authKey, reg));
 
-  bool ok = false;
+  Answer answer = Answer::None;
   receiveBuffer_.resize(driver::kReceiveBuffer);
   const int64_t start = clock_.NowMs();
   for (;;) {
@@ -350,19 +439,25 @@ bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned tim
     const int64_t left = static_cast<int64_t>(timeoutMs) - elapsed;
     if (left < waitMs) {
       waitMs = static_cast<int>(left);
-      if (!driver_.SetReadTimeout(*io, waitMs)) break;
+      if (!driver_.SetReadTimeout(*io, waitMs)) {
+        answer = Answer::Error;
+        break;
+      }
     }
     InitPacket(*packet, receiveBuffer_.data(), static_cast<uint32_t>(receiveBuffer_.size()));
-    if (!driver_.ReceivePacket(*io, *packet)) break;
+    if (!driver_.ReceivePacket(*io, *packet)) {
+      answer = Answer::Error;
+      break;
+    }
     if (packet->bytesReceived == 0) continue;
     if (auto v = FindGetReply(receiveBuffer_.data(), packet->bytesReceived, reg, rec->mac)) {
       value = *v;
-      ok = true;
+      answer = Answer::Value;
       break;
     }
   }
   driver_.FreePacket(std::move(packet));
-  return ok;
+  return answer;
 }
 
 bool Engine::WriteRegister(int index, uint16_t reg, uint32_t value) {
@@ -377,47 +472,79 @@ constexpr uint32_t kEepromReadCommand = 1u << 11;
 constexpr uint32_t kEepromBusy = 1u << 12;
 constexpr uint32_t kEepromFailed = 1u << 13;
 constexpr uint32_t kEepromAddressMask = 0x07FF;
+// What the control register keeps of the last command: its address and its direction.
+constexpr uint32_t kEepromCommandMask = kEepromAddressMask | kEepromReadCommand;
 }  // namespace
 
-// Issues an EEPROM command (the writes it needs) until the chip completes it without the
-// failed bit, polling the busy bit every 5 ms; false on a failed access or at the time-out.
-bool Engine::RunEepromCommand(int index, const std::function<bool()>& issue, unsigned timeoutMs) {
-  const int64_t start = clock_.NowMs();
-  auto expired = [&] { return clock_.NowMs() - start >= static_cast<int64_t>(timeoutMs); };
+// A get inside an EEPROM operation: a lost request or reply is asked again until the
+// operation's deadline, instead of failing the whole operation at the first loss.
+bool Engine::AskUntil(int index, uint16_t reg, uint32_t& value, int64_t deadlineUs) {
+  for (;;) {
+    const int64_t leftUs = deadlineUs - clock_.NowUs();
+    if (leftUs <= 0) return false;
+    const auto waitMs = static_cast<unsigned>(std::min<int64_t>(kEepromAskMs, (leftUs + 999) / 1000));
+    switch (AskRegister(index, reg, value, waitMs)) {
+      case Answer::Value: return true;
+      case Answer::Error: return false;
+      case Answer::None: break;
+    }
+  }
+}
+
+// Issues an EEPROM command until the control register shows that very command (address and
+// direction) completed without the failed bit; polls the busy bit every 5 ms. A control
+// register still showing an earlier command means the command was lost on its way: it is
+// issued again. False when the deadline passes or without the I/O handle.
+bool Engine::RunEepromCommand(int index, const std::function<bool()>& issue, uint32_t command, int64_t deadlineUs) {
+  auto expired = [&] { return clock_.NowUs() >= deadlineUs; };
   for (;;) {
     if (!issue()) return false;
-    uint32_t control = 0;
     for (;;) {
-      if (!ReadRegister(index, kRegEepromControl, control, kRegisterTimeoutMs)) return false;
-      if (!(control & kEepromBusy)) break;
-      if (expired()) return false;
-      clock_.SleepMs(kEepromPollMs);
+      uint32_t control = 0;
+      if (!AskUntil(index, kRegEepromControl, control, deadlineUs)) return false;
+      if (control & kEepromBusy) {
+        if (expired()) return false;
+        clock_.SleepMs(kEepromPollMs);
+        continue;
+      }
+      if ((control & kEepromCommandMask) == command && !(control & kEepromFailed)) return true;
+      break;  // failed, or not this command: issue it again
     }
-    if (!(control & kEepromFailed)) return true;
     if (expired()) return false;
     clock_.SleepMs(kEepromPollMs);
   }
 }
 
 bool Engine::ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned timeoutMs) {
-  const bool done = RunEepromCommand(
-      index, [&] { return WriteRegister(index, kRegEepromControl, (address & kEepromAddressMask) | kEepromReadCommand); },
-      timeoutMs);
+  const int64_t deadline = clock_.NowUs() + static_cast<int64_t>(timeoutMs) * 1000;
+  const uint32_t command = (address & kEepromAddressMask) | kEepromReadCommand;
+  if (!RunEepromCommand(index, [&] { return WriteRegister(index, kRegEepromControl, command); }, command, deadline))
+    return false;
+  // The byte is there once the command completed; it still gets at least one ask's time.
   uint32_t data = 0;
-  if (!done || !ReadRegister(index, kRegEepromData, data, kRegisterTimeoutMs)) return false;
+  if (!AskUntil(index, kRegEepromData, data, std::max(deadline, clock_.NowUs() + kEepromAskMs * 1000))) return false;
   byte = static_cast<uint8_t>((data >> 8) & 0xFF);
   return true;
 }
 
 bool Engine::WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned timeoutMs) {
+  const int64_t deadline = clock_.NowUs() + static_cast<int64_t>(timeoutMs) * 1000;
+  const uint32_t write = address & kEepromAddressMask;
+  const uint32_t read = write | kEepromReadCommand;
   // A failed command is issued again whole: data, then command.
-  return RunEepromCommand(
-      index,
-      [&] {
-        return WriteRegister(index, kRegEepromData, byte) &&
-               WriteRegister(index, kRegEepromControl, address & kEepromAddressMask);
-      },
-      timeoutMs);
+  auto issueWrite = [&] { return WriteRegister(index, kRegEepromData, byte) && WriteRegister(index, kRegEepromControl, write); };
+  auto issueRead = [&] { return WriteRegister(index, kRegEepromControl, read); };
+  for (;;) {
+    if (!RunEepromCommand(index, issueWrite, write, deadline)) return false;
+    // A lost data frame writes whatever the data register held: only the byte read back
+    // tells that the EEPROM holds what was asked.
+    uint32_t data = 0;
+    if (!RunEepromCommand(index, issueRead, read, deadline) || !AskUntil(index, kRegEepromData, data, deadline))
+      return false;
+    if (((data >> 8) & 0xFF) == byte) return true;
+    if (clock_.NowUs() >= deadline) return false;
+    clock_.SleepMs(kEepromPollMs);
+  }
 }
 
 }  // namespace brisfell

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/adapter_lock.h"
 #include "engine/clock.h"
 #include "engine/frames.h"
 #include "engine/packet_driver.h"
@@ -26,6 +28,9 @@ constexpr int kMaxAdapters = 10;
 constexpr size_t kAdapterNameSlot = 1024;
 constexpr size_t kAdapterDescriptionSlot = 128;
 constexpr int kMaxDatabaseRecords = 256;
+// A switch database file longer than this was not written by a console (a save never writes
+// more than 256 records): only its beginning is read.
+constexpr size_t kMaxDatabaseFileBytes = 64 * 1024;
 
 constexpr unsigned kRegisterTimeoutMs = 1000;  // what pages pass to ReadRegister
 constexpr unsigned kEepromTimeoutMs = 3000;    // discovery, device security, save to hardware
@@ -34,6 +39,17 @@ constexpr int kDiscoveryReadTimeoutMs = 10;
 constexpr int kEepromPollMs = 5;
 constexpr int kDirectedHelloWindowMs = 100;
 constexpr int kBroadcastHelloWindowMs = 1000;
+// The broadcast hello goes out this many times, evenly over its window, so that one lost
+// frame does not hide a switch (a switch answering twice is still counted once).
+constexpr int kBroadcastHellos = 3;
+// Inside an EEPROM operation a get that is not answered within this time is asked again, as
+// long as the operation's own time-out allows.
+constexpr unsigned kEepromAskMs = 250;
+// Tries of each vendor byte of the EEPROM look-up in discovery.
+constexpr int kVendorLookUpTries = 2;
+// How long a console waits for another one to let go of the adapter, trying this often.
+constexpr int kAdapterLockWaitMs = 3000;
+constexpr int kAdapterLockRetryMs = 50;
 
 
 inline constexpr const char* kDatabaseFileName = "qswrec.dat";
@@ -78,6 +94,9 @@ class Engine {
   bool CloseAdapterIo(int adapter);
   bool IoOpen() const { return io_ != nullptr; }
   const Mac& StationMac() const { return stationMac_; }
+  // The locks that keep other consoles off an adapter while this one uses it (by default
+  // lock files for the machine's own interfaces); nullptr turns locking off.
+  void SetAdapterLocks(std::shared_ptr<AdapterLocks> locks) { locks_ = std::move(locks); }
   // Why the last adapter open failed, from the driver; "" when it did not fail or is unknown.
   const std::string& LastAdapterError() const { return lastAdapterError_; }
 
@@ -90,6 +109,10 @@ class Engine {
   // discovery completes it. 1 when it answered, 0 when not, -1 when the adapter cannot be
   // opened. The switch database is neither loaded nor saved.
   int ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key);
+  // What the last discovery (or ReachSwitch) could not do right and the operator should know:
+  // a switch whose model could not be told, switches left out of a full table, an adapter
+  // that could not be locked. Empty when all went well.
+  std::vector<std::string> DiscoveryWarnings() const { return warnings_; }
   int SwitchCount() const { return static_cast<int>(switches_.size()); }
   int CurrentSwitchIndex() const { return currentSwitch_; }
   void SetCurrentSwitchIndex(int index) { currentSwitch_ = index; }
@@ -120,7 +143,8 @@ class Engine {
   void SetDatabasePath(std::string path) { databasePath_ = std::move(path); }
   const std::string& DatabasePath() const { return databasePath_; }
 
-  // Receives the engine's only message, "Open record file failed!".
+  // Receives the engine's only message, "Open record file failed!" (followed by a line
+  // naming the file and what is wrong with it).
   void SetErrorNotifier(std::function<void(const std::string&)> notifier) {
     errorNotifier_ = std::move(notifier);
   }
@@ -133,10 +157,17 @@ class Engine {
   std::unique_ptr<AdapterHandle> OpenForDiscovery(int adapter);
   int AbsorbBatch(const uint8_t* buffer, size_t n);
   void ApplyProfile(SwitchRecord& record);
-  void LookUpVendorInEeprom(SwitchRecord& record);
   bool SendFrame(AdapterHandle& adapter, const Frame& frame);
-  bool RunEepromCommand(int index, const std::function<bool()>& issue, unsigned timeoutMs);
+  enum class Answer { Value, None, Error };
+  Answer AskRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs);
+  bool AskUntil(int index, uint16_t reg, uint32_t& value, int64_t deadlineUs);
+  bool RunEepromCommand(int index, const std::function<bool()>& issue, uint32_t command, int64_t deadlineUs);
+  bool LookUpVendor(SwitchRecord& record);
+  std::string UnknownModelWarning(const SwitchRecord& record) const;
+  std::string LockWarning() const;
+  std::unique_ptr<AdapterLock> LockAdapter(int adapter, bool& busy);
   void Notify(const std::string& message);
+  void DatabaseError(const std::string& detail);
 
   PacketDriver& driver_;
   Clock& clock_;
@@ -147,6 +178,9 @@ class Engine {
   int currentAdapter_ = -1;
   Mac stationMac_{};
   std::unique_ptr<AdapterHandle> io_;
+  std::shared_ptr<AdapterLocks> locks_ = std::make_shared<FileAdapterLocks>();
+  std::string lockError_;  // why the last lock could not be had (not another console)
+  std::unique_ptr<AdapterLock> ioLock_;
   // Discovery lends its own handle for the EEPROM look-up; io_ then points at nothing owned.
   AdapterHandle* lentIo_ = nullptr;
   std::string lastAdapterError_;
@@ -154,8 +188,11 @@ class Engine {
 
   std::vector<SwitchRecord> switches_;
   int currentSwitch_ = -1;
+  std::set<Mac> leftOut_;  // switches that answered a full table
+  std::vector<std::string> warnings_;
 
   std::vector<DatabaseRecord> database_;
+  std::string databaseLoadError_;  // why the last load failed; a save then leaves the file alone
   std::string databasePath_ = kDatabaseFileName;
   std::function<void(const std::string&)> errorNotifier_;
 

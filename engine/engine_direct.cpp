@@ -8,7 +8,13 @@ int Engine::ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key) {
   currentAdapter_ = adapter;
   switches_.clear();
   currentSwitch_ = -1;
+  leftOut_.clear();
+  warnings_.clear();
+  lockError_.clear();
 
+  bool busy = false;
+  auto lock = LockAdapter(adapter, busy);
+  if (busy) return -1;
   auto handle = OpenForDiscovery(adapter);
   if (!handle) return -1;
   auto packet = driver_.AllocatePacket();
@@ -24,9 +30,15 @@ int Engine::ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key) {
       if (r.mac == mac) return true;
     return false;
   };
-  SendFrame(*handle, BuildDirectedHello(stationMac_, mac, key));
+  // The hello is repeated over its window like discovery's broadcast, so that one lost frame
+  // does not send the caller off to a whole discovery.
   const int64_t start = clock_.NowMs();
+  int hellos = 0;
   while (!answered() && clock_.NowMs() - start < kDirectedHelloWindowMs) {
+    if (hellos < kBroadcastHellos && clock_.NowMs() - start >= hellos * kDirectedHelloWindowMs / kBroadcastHellos) {
+      SendFrame(*handle, BuildDirectedHello(stationMac_, mac, key));
+      ++hellos;
+    }
     InitPacket(*packet, receiveBuffer_.data(), static_cast<uint32_t>(receiveBuffer_.size()));
     if (!driver_.ReceivePacket(*handle, *packet)) break;
     if (packet->bytesReceived > 0) AbsorbBatch(receiveBuffer_.data(), packet->bytesReceived);
@@ -38,11 +50,14 @@ int Engine::ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key) {
     rec.index = 0;
     if ((rec.vendorId >> 16) != kKnownMakerCode) {
       lentIo_ = handle.get();
-      LookUpVendorInEeprom(rec);
+      const bool looked = LookUpVendor(rec);
       lentIo_ = nullptr;
+      if (!looked) warnings_.push_back(UnknownModelWarning(rec));
     }
     ApplyProfile(rec);
   }
+
+  if (!lockError_.empty()) warnings_.push_back(LockWarning());
 
   driver_.FreePacket(std::move(packet));
   driver_.CloseAdapter(std::move(handle));

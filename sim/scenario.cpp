@@ -1,12 +1,13 @@
 #include "sim/scenario.h"
 
+#include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <stdexcept>
+
+#include "engine/safe_file.h"
 
 namespace brisfell::sim {
 namespace {
@@ -269,6 +270,49 @@ std::string SwitchWhere(const Scenario& scenario, size_t i) {
   return "switches[" + std::to_string(i) + "] (" + scenario.switches[i].name + ")";
 }
 
+double Share(const json& value, const std::string& where) {
+  if (!value.is_number() || value.get<double>() < 0 || value.get<double>() > 1)
+    Fail(where, "must be a share from 0 to 1");
+  return value.get<double>();
+}
+
+// Milliseconds (fractions allowed), up to a minute.
+int64_t DelayUs(const json& value, const std::string& where) {
+  if (!value.is_number() || value.get<double>() < 0 || value.get<double>() > 60'000)
+    Fail(where, "must be a number of milliseconds from 0 to 60000");
+  return static_cast<int64_t>(value.get<double>() * 1000.0 + 0.5);
+}
+
+// The "faults" object. Switches are muted by name or index.
+void ParseFaults(const json& object, const std::string& where, Scenario& scenario) {
+  CheckKeys(object, where,
+            {"seed", "drop", "dropToSwitches", "dropToStation", "replyDelayMs", "duplicateReplies", "duplicateDelayMs",
+             "strayIpv4", "strayOtherRegister", "strayOtherMac", "strayTruncated", "lateNextReply", "lateReplyDelayMs",
+             "echoStationFrames", "mute"});
+  Faults& f = scenario.faults;
+  auto at = [&](const char* key) { return where + "." + key; };
+  if (object.contains("seed")) f.seed = Number(object["seed"], at("seed"), UINT64_MAX);
+  if (object.contains("drop")) f.dropToSwitches = f.dropToStation = Share(object["drop"], at("drop"));
+  if (object.contains("dropToSwitches")) f.dropToSwitches = Share(object["dropToSwitches"], at("dropToSwitches"));
+  if (object.contains("dropToStation")) f.dropToStation = Share(object["dropToStation"], at("dropToStation"));
+  if (object.contains("replyDelayMs")) f.replyDelayUs = DelayUs(object["replyDelayMs"], at("replyDelayMs"));
+  if (object.contains("duplicateReplies")) f.duplicateReplies = Share(object["duplicateReplies"], at("duplicateReplies"));
+  if (object.contains("duplicateDelayMs")) f.duplicateDelayUs = DelayUs(object["duplicateDelayMs"], at("duplicateDelayMs"));
+  if (object.contains("strayIpv4")) f.strayIpv4 = Share(object["strayIpv4"], at("strayIpv4"));
+  if (object.contains("strayOtherRegister")) f.strayOtherRegister = Share(object["strayOtherRegister"], at("strayOtherRegister"));
+  if (object.contains("strayOtherMac")) f.strayOtherMac = Share(object["strayOtherMac"], at("strayOtherMac"));
+  if (object.contains("strayTruncated")) f.strayTruncated = Share(object["strayTruncated"], at("strayTruncated"));
+  if (object.contains("lateNextReply")) f.lateNextReply = Bool(object["lateNextReply"], at("lateNextReply"));
+  if (object.contains("lateReplyDelayMs")) f.lateReplyDelayUs = DelayUs(object["lateReplyDelayMs"], at("lateReplyDelayMs"));
+  if (object.contains("echoStationFrames")) f.echoStationFrames = Bool(object["echoStationFrames"], at("echoStationFrames"));
+  if (object.contains("mute")) {
+    const json& list = object["mute"];
+    if (!list.is_array()) Fail(at("mute"), "must be a list of switch names or indexes");
+    for (size_t i = 0; i < list.size(); ++i)
+      scenario.switches[ResolveSwitch(list[i], at("mute") + "[" + std::to_string(i) + "]", scenario.switches)].muted = true;
+  }
+}
+
 }  // namespace
 
 uint32_t EepromVendorId(const SwitchSpec& desc) { return desc.eepromVendorId ? desc.eepromVendorId : desc.vendorId; }
@@ -330,7 +374,7 @@ Scenario ParseScenario(const std::string& text) {
   } catch (const json::parse_error& e) {
     throw std::runtime_error(std::string("scenario: not valid JSON: ") + e.what());
   }
-  CheckKeys(doc, "top level", {"name", "description", "station", "switches"});
+  CheckKeys(doc, "top level", {"name", "description", "station", "switches", "faults"});
   Scenario scenario;
   if (doc.contains("name")) scenario.name = Text(doc["name"], "name");
   if (doc.contains("description")) scenario.description = Text(doc["description"], "description");
@@ -382,18 +426,53 @@ Scenario ParseScenario(const std::string& text) {
     s.upstream = u.switchRef.is_null() ? -1 : ResolveSwitch(u.switchRef, where + ".uplink.switch", scenario.switches);
     s.upstreamPort = u.port;
   }
+  if (doc.contains("faults")) ParseFaults(doc["faults"], "faults", scenario);
   ValidateScenario(scenario);
   return scenario;
 }
 
+void ApplyFaultsText(Scenario& scenario, const std::string& text) {
+  json object = json::object();
+  size_t first = text.find_first_not_of(" \t\n");
+  if (first != std::string::npos && text[first] == '{') {
+    try {
+      object = json::parse(text);
+    } catch (const json::parse_error& e) {
+      throw std::runtime_error(std::string("faults: not valid JSON: ") + e.what());
+    }
+  } else {
+    size_t start = 0;
+    while (start < text.size()) {
+      const size_t comma = std::min(text.find(',', start), text.size());
+      const std::string item = text.substr(start, comma - start);
+      start = comma + 1;
+      if (item.empty()) continue;
+      const size_t eq = item.find('=');
+      const std::string key = item.substr(0, eq);
+      // A flag on its own is set: "lateNextReply".
+      const std::string value = eq == std::string::npos ? "true" : item.substr(eq + 1);
+      json parsed;
+      try {
+        parsed = json::parse(value);
+      } catch (const json::parse_error&) {
+        parsed = value;  // a switch name
+      }
+      if (key == "mute") {
+        object["mute"].push_back(parsed);
+      } else {
+        object[key] = parsed;
+      }
+    }
+  }
+  ParseFaults(object, "faults", scenario);
+}
+
 Scenario LoadScenarioFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open scenario file \"" + path + "\"");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw std::runtime_error("cannot read scenario file \"" + path + "\"");
+  std::string text, error;
+  if (!ReadRegularFile(path, kMaxScenarioFileBytes, text, error))
+    throw std::runtime_error("cannot read scenario file " + error);
   try {
-    return ParseScenario(text.str());
+    return ParseScenario(text);
   } catch (const std::runtime_error& e) {
     throw std::runtime_error("\"" + path + "\": " + e.what());
   }

@@ -11,6 +11,7 @@
 
 #include "engine/profiles.h"
 #include "engine/types.h"
+#include "sim/faults.h"
 
 namespace brisfell::sim {
 
@@ -81,8 +82,13 @@ struct Scenario {
   std::string description;
   Mac stationMac{};
   std::vector<SwitchSpec> switches;
+  Faults faults;  // the wire's faults ("faults" in the file; none by default)
   bool operator==(const Scenario&) const = default;
 };
+
+// Scenario files are read whole; a longer file is refused (a scenario of 64 switches with
+// every register set fits many times over).
+constexpr size_t kMaxScenarioFileBytes = 4 * 1024 * 1024;
 
 uint32_t EepromVendorId(const SwitchSpec& desc);
 // The vendor identifier whose model a switch really is: the hello's when it carries the known
@@ -92,7 +98,14 @@ int ModelPortCount(const SwitchSpec& desc);
 
 // Throws std::runtime_error with a message naming the offending place.
 Scenario ParseScenario(const std::string& text);
+// Only a regular file is read (a link, FIFO or device is refused unread), and at most
+// kMaxScenarioFileBytes of it.
 Scenario LoadScenarioFile(const std::string& path);
+// Sets the scenario's faults from the text of brisfell-sim --faults: "key=value" pairs
+// separated by commas with the keys of the "faults" object ("dropToStation=0.1,seed=7",
+// "mute=core,mute=gig"), or that object itself as JSON. Faults not named keep their values.
+// Throws std::runtime_error naming the offending key.
+void ApplyFaultsText(Scenario& scenario, const std::string& text);
 // The built-in scenario; sim/scenarios/default.json holds the same text.
 Scenario DefaultScenario();
 std::string DefaultScenarioText();

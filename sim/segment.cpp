@@ -13,47 +13,6 @@ namespace {
 constexpr size_t kMinFrame = 14;
 constexpr size_t kMaxFrame = 1514;
 constexpr int kDefaultReadTimeoutMs = 1000;
-// The source of stray replies: a switch nobody asked.
-constexpr Mac kStrangerMac = {0x02, 0x0B, 0xF1, 0xEE, 0xEE, 0x01};
-constexpr Mac kIpv4HostMac = {0x02, 0x0B, 0xF1, 0xDD, 0x00, 0x01};
-
-// splitmix64: small, seedable and the same everywhere, so fault runs repeat exactly.
-class Rng {
- public:
-  void Seed(uint64_t seed) { state_ = seed; }
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  double Uniform() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
-
- private:
-  uint64_t state_ = 0;
-};
-
-std::vector<uint8_t> Ipv4Frame(const Mac& destination) {
-  std::vector<uint8_t> f(60, 0);
-  std::memcpy(f.data(), destination.data(), 6);
-  std::memcpy(f.data() + 6, kIpv4HostMac.data(), 6);
-  f[12] = 0x08;
-  f[13] = 0x00;
-  // IPv4 header: UDP from 192.0.2.10 to 192.0.2.255 (the discard port), 18 bytes of payload.
-  const uint8_t ip[20] = {0x45, 0x00, 0x00, 0x2E, 0x00, 0x01, 0x00, 0x00, 0x40, 0x11, 0x00, 0x00,
-                          192,  0,    2,    10,   192,  0,    2,    255};
-  std::memcpy(f.data() + 14, ip, 20);
-  uint32_t sum = 0;
-  for (int i = 0; i < 20; i += 2) sum += static_cast<uint32_t>(f[14 + i] << 8 | f[15 + i]);
-  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-  const auto checksum = static_cast<uint16_t>(~sum);
-  f[24] = static_cast<uint8_t>(checksum >> 8);
-  f[25] = static_cast<uint8_t>(checksum & 0xFF);
-  const uint8_t udp[8] = {0x30, 0x39, 0x00, 0x09, 0x00, 0x1A, 0x00, 0x00};
-  std::memcpy(f.data() + 34, udp, 8);
-  return f;
-}
-
 }  // namespace
 
 struct Segment::Impl {
@@ -73,7 +32,7 @@ struct Segment::Impl {
     }
   };
 
-  Impl(const Scenario& scenario, Clock& c) : clock(c), network(scenario, &c) {}
+  Impl(const Scenario& scenario, Clock& c) : clock(c), network(scenario, &c), faults(scenario.faults) {}
   ~Impl() {
     for (Handle* h : open) h->owner = nullptr;
   }
@@ -81,9 +40,7 @@ struct Segment::Impl {
   Clock& clock;
   Network network;
   Faults faults;
-  Rng rng;
-  bool seeded = false;
-  uint64_t seededWith = 0;
+  FaultInjector injector{faults};
   std::vector<Pending> inFlight;  // ordered by arrival; equal times keep their sending order
   std::vector<Handle*> open;
   std::vector<RecordedFrame> recording;
@@ -96,17 +53,6 @@ struct Segment::Impl {
       return nullptr;
     }
     return h;
-  }
-
-  bool Chance(double p) {
-    if (p <= 0) return false;
-    if (p >= 1) return true;
-    if (!seeded || seededWith != faults.seed) {
-      rng.Seed(faults.seed);
-      seeded = true;
-      seededWith = faults.seed;
-    }
-    return rng.Uniform() < p;
   }
 
   void Record(RecordedFrame::Direction direction, int64_t atUs, const std::vector<uint8_t>& bytes) {
@@ -136,38 +82,7 @@ struct Segment::Impl {
   }
 
   void Deliver(const Outgoing& reply) {
-    if (Chance(faults.dropToStation)) return;
-    const std::vector<uint8_t>& bytes = reply.bytes;
-    int64_t at = reply.atUs + faults.replyDelayUs;
-    const bool getReply = bytes.size() >= rrcp::kGetReplyMinLength && bytes[15] == rrcp::kOpGetReply;
-    if (getReply && faults.lateNextReply) {
-      faults.lateNextReply = false;
-      at += faults.lateReplyDelayUs;
-    }
-    Mac destination{};
-    std::memcpy(destination.data(), bytes.data(), 6);
-    // Strays travel with the reply and come first, so a careless filter takes them instead.
-    if (Chance(faults.strayIpv4)) Schedule(at, Ipv4Frame(destination));
-    if (getReply && Chance(faults.strayOtherRegister)) {
-      std::vector<uint8_t> s = bytes;
-      const uint16_t r = static_cast<uint16_t>((s[18] | s[19] << 8) + 1);
-      s[18] = static_cast<uint8_t>(r & 0xFF);
-      s[19] = static_cast<uint8_t>(r >> 8);
-      for (int i = 20; i < 24; ++i) s[i] = static_cast<uint8_t>(~s[i]);
-      Schedule(at, std::move(s));
-    }
-    if (getReply && Chance(faults.strayOtherMac)) {
-      std::vector<uint8_t> s = bytes;
-      std::memcpy(s.data() + 6, kStrangerMac.data(), 6);
-      for (int i = 20; i < 24; ++i) s[i] = static_cast<uint8_t>(~s[i]);
-      Schedule(at, std::move(s));
-    }
-    if (Chance(faults.strayTruncated)) {
-      const size_t keep = getReply ? rrcp::kGetReplyMinLength - 2 : rrcp::kHelloReplyMinLength - 2;
-      Schedule(at, std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(keep, bytes.size()))));
-    }
-    Schedule(at, bytes);
-    if (Chance(faults.duplicateReplies)) Schedule(at + std::max<int64_t>(0, faults.duplicateDelayUs), bytes);
+    for (auto& frame : injector.Deliver(reply.bytes, reply.atUs)) Schedule(frame.atUs, std::move(frame.bytes));
   }
 
   void SendOne(const uint8_t* data, size_t length) {
@@ -179,7 +94,7 @@ struct Segment::Impl {
                                   [](int64_t t, const Pending& p) { return t < p.atUs; });
       inFlight.insert(pos, Pending{now, bytes});
     }
-    if (Chance(faults.dropToSwitches)) return;
+    if (injector.LoseFromStation()) return;
     Mac source{};
     std::memcpy(source.data(), data + 6, 6);
     for (const Outgoing& reply : network.FromStation(data, length, source, now)) Deliver(reply);

@@ -13,6 +13,7 @@
 #include "engine/packet_driver.h"
 #include "engine/types.h"
 #include "sim/emulated_switch.h"
+#include "sim/faults.h"
 #include "sim/network.h"
 #include "sim/scenario.h"
 
@@ -35,28 +36,9 @@ struct RecordedFrame {
   std::vector<uint8_t> bytes;
 };
 
-// Seeded, deterministic fault injection.
-struct Faults {
-  uint64_t seed = 1;
-  double dropToSwitches = 0.0;     // share of station frames lost on the way
-  double dropToStation = 0.0;      // share of switch frames lost on the way back
-  int64_t replyDelayUs = 0;        // added to every reply
-  double duplicateReplies = 0.0;   // share of replies delivered twice
-  int64_t duplicateDelayUs = 0;    // how long after the original the copy arrives
-  // Stray frames delivered along with each reply, with this probability per reply:
-  double strayIpv4 = 0.0;
-  double strayOtherRegister = 0.0;  // a get reply for another register, from the same switch
-  double strayOtherMac = 0.0;       // a get reply for the same register from an unknown MAC
-  double strayTruncated = 0.0;      // a get reply cut short
-  // One-off: the next get reply is held back until after the asking read has timed out.
-  bool lateNextReply = false;
-  int64_t lateReplyDelayUs = 1'500'000;
-  // The driver hands the station's own frames back to it, as some capture drivers do.
-  bool echoStationFrames = false;
-};
-
 class Segment : public PacketDriver {
  public:
+  // The scenario's faults are the segment's from the start.
   Segment(const Scenario& scenario, Clock& clock);
   ~Segment() override;
 

@@ -1,6 +1,7 @@
 // brisfell-sim: the switches of a scenario answering RRCP on a real Ethernet interface, so
 // that the console (or anything else speaking RRCP) can be run against them over a real wire.
-// Replies go out as soon as a frame has been handled; the wire adds its own delay.
+// Replies go out as soon as a frame has been handled; the wire adds its own delay, and
+// --faults (or the scenario's "faults") the losses, delays, duplicates and strays of a bad one.
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -75,9 +77,12 @@ int main(int argc, char** argv) {
   CLI::App app{"brisfell-sim: emulated RRCP switches answering on a real Ethernet interface", "brisfell-sim"};
   std::string interfaceName;
   std::string scenarioFile;
+  std::string faultsText;
   bool verbose = false;
   app.add_option("-i,--interface", interfaceName, "The Ethernet interface to answer on")->required();
   app.add_option("--scenario", scenarioFile, "Scenario file (JSON); the built-in scenario without it");
+  app.add_option("--faults", faultsText,
+                 "Faults of the wire, as key=value pairs (e.g. drop=0.1,seed=7); see the README's Faults section");
   app.add_flag("-v,--verbose", verbose, "Log every frame received and sent, one line each");
   try {
     app.parse(argc, argv);
@@ -92,6 +97,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "brisfell-sim: cannot load scenario: %s\n", e.what());
     return 1;
   }
+  try {
+    if (!faultsText.empty()) sim::ApplyFaultsText(scenario, faultsText);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "brisfell-sim: --faults: %s\n", e.what());
+    return 2;
+  }
+  // The in-memory echo of the station's own frames is the capture driver's business here.
+  sim::FaultInjector faults(scenario.faults);
   SystemClock clock;
   std::unique_ptr<sim::Network> network;
   try {
@@ -134,9 +147,12 @@ int main(int argc, char** argv) {
   }
   std::printf("brisfell-sim: emulating %d switch%s of scenario \"%s\" on %s: %s\n", network->SwitchCount(),
               network->SwitchCount() == 1 ? "" : "es", scenario.name.c_str(), interfaceName.c_str(), names.c_str());
+  if (scenario.faults.Any())
+    std::printf("brisfell-sim: the wire has faults (seed %llu)\n", static_cast<unsigned long long>(scenario.faults.seed));
   std::fflush(stdout);
 
-  std::vector<std::vector<uint8_t>> replies;
+  // Replies waiting for their time to go out, in time order (equal times keep their order).
+  std::vector<sim::ScheduledFrame> replies;
   uint64_t handled = 0;
   auto handle = [&](const pcapdrv::CapturedFrame& f) {
     if (f.capturedLength < 16) return;
@@ -146,15 +162,37 @@ int main(int argc, char** argv) {
     // The switches log every read and write for tests; a long-running emulator must not grow.
     if (++handled % kClearLogsEvery == 0)
       for (int i = 0; i < network->SwitchCount(); ++i) network->Switch(i).ClearLog();
-    if (verbose) std::printf("<- %s\n", DescribeFrame(f.data, f.capturedLength).c_str());
-    for (auto& out : network->FromStation(f.data, f.capturedLength, source, clock.NowUs()))
-      replies.push_back(std::move(out.bytes));
+    const bool lost = faults.LoseFromStation();
+    if (verbose) std::printf("<- %s%s\n", DescribeFrame(f.data, f.capturedLength).c_str(), lost ? " (lost)" : "");
+    if (lost) return;
+    const int64_t now = clock.NowUs();
+    for (auto& out : network->FromStation(f.data, f.capturedLength, source, now))
+      for (auto& frame : faults.Deliver(out.bytes, now)) {
+        auto pos = std::upper_bound(replies.begin(), replies.end(), frame.atUs,
+                                    [](int64_t t, const sim::ScheduledFrame& r) { return t < r.atUs; });
+        replies.insert(pos, std::move(frame));
+      }
+  };
+  auto sendDue = [&] {
+    const int64_t now = clock.NowUs();
+    size_t n = 0;
+    for (; n < replies.size() && replies[n].atUs <= now; ++n) {
+      const auto& r = replies[n].bytes;
+      if (!port.Send(r.data(), r.size())) std::fprintf(stderr, "brisfell-sim: %s\n", port.Error().c_str());
+      if (verbose) std::printf("-> %s\n", DescribeFrame(r.data(), r.size()).c_str());
+    }
+    replies.erase(replies.begin(), replies.begin() + static_cast<std::ptrdiff_t>(n));
+    if (verbose && n > 0) std::fflush(stdout);
   };
 
   int status = 0;
   while (!g_stop) {
     pollfd fds[2] = {{port.Fd(), POLLIN, 0}, {wake[0], POLLIN, 0}};
-    const int n = poll(fds, 2, -1);
+    // Wake for the next delayed reply, else only for frames.
+    int timeoutMs = -1;
+    if (!replies.empty())
+      timeoutMs = static_cast<int>(std::clamp<int64_t>((replies.front().atUs - clock.NowUs() + 999) / 1000, 0, 60'000));
+    const int n = poll(fds, 2, timeoutMs);
     if (n < 0) {
       if (errno == EINTR) continue;
       std::perror("brisfell-sim: poll");
@@ -167,18 +205,15 @@ int main(int argc, char** argv) {
       status = 1;
       break;
     }
-    if (!(fds[0].revents & POLLIN)) continue;
-    replies.clear();
-    if (port.Drain(handle) < 0) {
-      std::fprintf(stderr, "brisfell-sim: %s\n", port.Error().c_str());
-      status = 1;
-      break;
+    if (fds[0].revents & POLLIN) {
+      if (port.Drain(handle) < 0) {
+        std::fprintf(stderr, "brisfell-sim: %s\n", port.Error().c_str());
+        status = 1;
+        break;
+      }
+      if (verbose) std::fflush(stdout);
     }
-    for (const auto& r : replies) {
-      if (!port.Send(r.data(), r.size())) std::fprintf(stderr, "brisfell-sim: %s\n", port.Error().c_str());
-      if (verbose) std::printf("-> %s\n", DescribeFrame(r.data(), r.size()).c_str());
-    }
-    if (verbose) std::fflush(stdout);
+    sendDue();
   }
   if (g_stop) std::printf("brisfell-sim: stopped\n");
   port.Close();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "engine/engine.h"
 #include "fake_driver.h"
@@ -17,8 +18,9 @@ uint32_t Value(const std::vector<uint8_t>& f) {
   return static_cast<uint32_t>(f[20] | f[21] << 8 | f[22] << 16 | f[23] << 24);
 }
 
-// One switch answering hellos and gets from a register map; the EEPROM control register
-// answers from a script of values.
+// One switch answering hellos and gets from a register map, with a small EEPROM behind the
+// control and data registers (a command completes as soon as it is written); the control
+// register can instead answer from a script of values. Frames can be lost either way.
 struct Rig {
   ManualClock clock;
   FakeDriver driver{clock};
@@ -26,13 +28,19 @@ struct Rig {
   Mac mac = {0x02, 0x10, 0, 0, 0, 0x01};
   uint32_t vendor = 0x6B2D7002;
   std::map<uint16_t, uint32_t> regs;
+  std::map<uint16_t, uint8_t> eeprom;
   std::deque<uint32_t> controlScript;  // successive reads of 0x0217
   bool answersGets = true;
   int64_t replyDelayUs = 200;
+  // Ordinals (from 0, counted since the last ClearSent) of the frames the station sends that
+  // are lost, and of the get replies that are lost on the way back.
+  std::set<int> lostSent, lostReplies;
+  int sentCount = 0, replyCount = 0;
 
   Rig() {
     driver.respond = [this](const std::vector<uint8_t>& f) {
       std::vector<std::pair<int64_t, std::vector<uint8_t>>> out;
+      if (lostSent.count(sentCount++)) return out;
       if (f[15] == rrcp::kOpHello) {
         HelloReply r;
         r.source = mac;
@@ -45,16 +53,29 @@ struct Rig {
           v = controlScript.front();
           controlScript.pop_front();
         }
-        out.emplace_back(replyDelayUs, ToVector(BuildGetReply(driver.station, mac, kDefaultKeyBytes, Reg(f), v)));
+        if (!lostReplies.count(replyCount++))
+          out.emplace_back(replyDelayUs, ToVector(BuildGetReply(driver.station, mac, kDefaultKeyBytes, Reg(f), v)));
       } else if (f[15] == rrcp::kOpSet) {
         regs[Reg(f)] = Value(f);
+        if (Reg(f) == kRegEepromControl) {
+          const uint16_t address = Value(f) & 0x07FF;
+          if (Value(f) & 0x0800)
+            regs[kRegEepromData] = (regs[kRegEepromData] & 0x00FF) | static_cast<uint32_t>(eeprom[address]) << 8;
+          else
+            eeprom[address] = static_cast<uint8_t>(regs[kRegEepromData] & 0xFF);
+        }
       }
       return out;
     };
     engine.EnumerateAdapters();
     EXPECT_EQ(engine.DiscoverSwitches(0, false), 1);
     engine.SetCurrentSwitchIndex(0);
+    ClearSent();
+  }
+
+  void ClearSent() {
     driver.sent.clear();
+    sentCount = replyCount = 0;
   }
 
   // The register writes (set frames) sent since the last clear, in order.
@@ -144,7 +165,7 @@ TEST(Registers, WriteIsNotAcknowledged) {
 TEST(Eeprom, ReadIssuesTheReadCommandAndTakesTheHighByte) {
   Rig rig;
   AdapterIo io(rig.engine);
-  rig.regs[kRegEepromData] = 0xAB00;
+  rig.eeprom[26] = 0xAB;
   uint8_t b = 0;
   ASSERT_TRUE(rig.engine.ReadEepromByte(0, 26, b, 3000));
   EXPECT_EQ(b, 0xAB);
@@ -152,28 +173,31 @@ TEST(Eeprom, ReadIssuesTheReadCommandAndTakesTheHighByte) {
   EXPECT_EQ(rig.Sets()[0], (std::pair<uint16_t, uint32_t>{0x0217, 0x081A}));
 }
 
-TEST(Eeprom, WriteSendsDataThenCommand) {
+TEST(Eeprom, WriteSendsDataThenCommandThenReadsTheByteBack) {
   Rig rig;
   AdapterIo io(rig.engine);
   ASSERT_TRUE(rig.engine.WriteEepromByte(0, 12, 0x01, 3000));
   auto sets = rig.Sets();
-  ASSERT_EQ(sets.size(), 2u);
+  ASSERT_EQ(sets.size(), 3u);
   EXPECT_EQ(sets[0], (std::pair<uint16_t, uint32_t>{0x0218, 0x0001}));
   EXPECT_EQ(sets[1], (std::pair<uint16_t, uint32_t>{0x0217, 0x000C}));
+  EXPECT_EQ(sets[2], (std::pair<uint16_t, uint32_t>{0x0217, 0x080C}));
+  EXPECT_EQ(rig.eeprom[12], 0x01);
 }
 
 TEST(Eeprom, BusyPollsEveryFiveMillisecondsAndFailedReissues) {
   Rig rig;
   AdapterIo io(rig.engine);
   rig.replyDelayUs = 0;
-  // busy, busy, done-but-failed, then busy, done.
-  rig.controlScript = {0x1000, 0x1000, 0x2000, 0x1000, 0x0000};
+  // The write at byte 12: busy, busy, done-but-failed, then busy, done.
+  rig.controlScript = {0x100C, 0x100C, 0x200C, 0x100C, 0x000C};
   const int64_t sleptBefore = rig.clock.slept;
   ASSERT_TRUE(rig.engine.WriteEepromByte(0, 12, 0x03, 3000));
   auto sets = rig.Sets();
-  ASSERT_EQ(sets.size(), 4u) << "data and command written twice";
+  ASSERT_EQ(sets.size(), 5u) << "data and command written twice, then the read-back command";
   EXPECT_EQ(sets[2].first, 0x0218);
   EXPECT_EQ(sets[3].first, 0x0217);
+  EXPECT_EQ(sets[4], (std::pair<uint16_t, uint32_t>{0x0217, 0x080C}));
   // Four pauses of 5 ms: two busy polls, the re-issue, one more busy poll.
   EXPECT_EQ(rig.clock.slept - sleptBefore, 4 * 5000);
 }
@@ -197,6 +221,88 @@ TEST(Eeprom, FailsWhenTheControlRegisterCannotBeRead) {
   uint8_t b = 0;
   EXPECT_FALSE(rig.engine.ReadEepromByte(0, 26, b, 3000));
   EXPECT_EQ(rig.Sets().size(), 1u) << "only the command was written";
+}
+
+// Before each operation the switch shows an earlier command (a read of byte 27) with its byte
+// still in the data register, so that a lost command cannot pass for a completed one unseen.
+void StaleEepromState(Rig& rig) {
+  rig.regs[kRegEepromControl] = 0x081B;
+  rig.regs[kRegEepromData] = 0xEE77;  // byte read 0xEE, data latch 0x77
+  rig.eeprom[26] = 0x5A;
+}
+
+struct EepromRun {
+  bool ok = false;
+  uint8_t byte = 0;      // read: what the operation returned
+  uint8_t stored = 0;    // what EEPROM byte 26 holds afterwards
+  int sent = 0, replies = 0;
+};
+
+EepromRun RunEepromOp(bool write, const std::set<int>& lostSent, const std::set<int>& lostReplies) {
+  Rig rig;
+  AdapterIo io(rig.engine);
+  StaleEepromState(rig);
+  rig.ClearSent();
+  rig.lostSent = lostSent;
+  rig.lostReplies = lostReplies;
+  EepromRun run;
+  run.ok = write ? rig.engine.WriteEepromByte(0, 26, 0xC3, kEepromTimeoutMs)
+                 : rig.engine.ReadEepromByte(0, 26, run.byte, kEepromTimeoutMs);
+  run.stored = rig.eeprom[26];
+  run.sent = rig.sentCount;
+  run.replies = rig.replyCount;
+  return run;
+}
+
+// Any one frame lost anywhere in an EEPROM operation, in either direction: the operation
+// still ends with the right byte, well within its time-out. Before, a lost command returned
+// the byte of the command before it, and a lost data frame wrote the old data latch.
+TEST(Eeprom, EverySingleLostFrameIsSurvived) {
+  for (const bool write : {false, true}) {
+    const EepromRun clean = RunEepromOp(write, {}, {});
+    ASSERT_TRUE(clean.ok);
+    ASSERT_GE(clean.sent, write ? 5 : 3);
+    for (int k = 0; k < clean.sent; ++k) {
+      const EepromRun r = RunEepromOp(write, {k}, {});
+      EXPECT_TRUE(r.ok) << (write ? "write" : "read") << ", frame sent #" << k << " lost";
+      EXPECT_EQ(write ? r.stored : r.byte, write ? 0xC3 : 0x5A) << "frame sent #" << k << " lost";
+    }
+    for (int k = 0; k < clean.replies; ++k) {
+      const EepromRun r = RunEepromOp(write, {}, {k});
+      EXPECT_TRUE(r.ok) << (write ? "write" : "read") << ", reply #" << k << " lost";
+      EXPECT_EQ(write ? r.stored : r.byte, write ? 0xC3 : 0x5A) << "reply #" << k << " lost";
+    }
+  }
+}
+
+TEST(Eeprom, LostFramesCostAnAskNotTheOperation) {
+  Rig rig;
+  AdapterIo io(rig.engine);
+  StaleEepromState(rig);
+  rig.ClearSent();
+  rig.lostReplies = {0, 1};  // the first two answers to the control register poll
+  uint8_t b = 0;
+  const int64_t start = rig.clock.NowUs();
+  ASSERT_TRUE(rig.engine.ReadEepromByte(0, 26, b, kEepromTimeoutMs));
+  EXPECT_EQ(b, 0x5A);
+  // Two asks of kEepromAskMs went unanswered; the command itself was written once.
+  EXPECT_GE(rig.clock.NowUs() - start, 2 * kEepromAskMs * 1000);
+  EXPECT_LT(rig.clock.NowUs() - start, 2 * kEepromAskMs * 1000 + 10'000);
+  EXPECT_EQ(rig.Sets().size(), 1u);
+}
+
+TEST(Eeprom, ControlRegisterShowingAnotherCommandIsNotTakenAsDone) {
+  Rig rig;
+  AdapterIo io(rig.engine);
+  StaleEepromState(rig);
+  rig.ClearSent();
+  // The switch never takes the command: the control register keeps showing the old one.
+  // Sets and gets alternate (command, poll, command, ...): every set is lost.
+  for (int k = 0; k < 10000; k += 2) rig.lostSent.insert(k);
+  uint8_t b = 0;
+  EXPECT_FALSE(rig.engine.ReadEepromByte(0, 26, b, kEepromTimeoutMs));
+  EXPECT_EQ(b, 0) << "the stale 0xEE is never returned";
+  EXPECT_GT(rig.Sets().size(), 10u) << "the command is issued again and again until the time-out";
 }
 
 }  // namespace

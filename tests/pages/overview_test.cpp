@@ -55,7 +55,8 @@ TEST(OverviewTest, ColumnsAreFixedAndListsEmptyWithoutAdapterOrSwitch) {
   t = BuildOverview(f.engine);
   EXPECT_TRUE(t.devices.rows.empty());
   EXPECT_TRUE(t.topology.rows.empty());
-  EXPECT_EQ(f.segment.FramesFromStation(), 1u);  // the discovery hello only; the lists read nothing
+  // The discovery hello (and its repeats) only; the lists read nothing.
+  EXPECT_EQ(f.segment.FramesFromStation(), static_cast<size_t>(kBroadcastHellos));
 }
 
 TEST(OverviewTest, DownstreamSwitchUsesTheUpstreamSwitchsPortMap) {

@@ -44,14 +44,15 @@ TEST(Pcap, SegmentRecordingIsAClassicPcapFile) {
     EXPECT_EQ((*records)[i].timestampUs, rec[i].timeUs);
     EXPECT_EQ((*records)[i].originalLength, rec[i].bytes.size());
   }
-  // The broadcast hello first, then five hello replies, each behind its stray IPv4 frame.
+  // The broadcast hello first, then five hello replies to each of its repeats, each reply
+  // behind its stray IPv4 frame.
   EXPECT_EQ((*records)[0].bytes[15], rrcp::kOpHello);
   int replies = 0, ipv4 = 0;
   for (const auto& r : *records) {
     replies += IsRrcp(r.bytes) && r.bytes[15] == rrcp::kOpHelloReply;
     ipv4 += r.bytes[12] == 0x08 && r.bytes[13] == 0x00;
   }
-  EXPECT_EQ(replies, 5);
+  EXPECT_EQ(replies, 5 * kBroadcastHellos);
   EXPECT_GE(ipv4, 5);
 }
 

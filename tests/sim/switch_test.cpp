@@ -213,13 +213,13 @@ TEST(EmulatedSwitchEeprom, EngineReadsAndWritesThroughBusyAndFailedBits) {
   EXPECT_EQ(byte, 0xA5);
   int polls = 0;
   for (const auto& r : sw.ReadLog()) polls += r.reg == 0x0217;
-  EXPECT_EQ(polls, 8);  // three busy and one done, for each command
+  EXPECT_EQ(polls, 12);  // three busy and one done, for each command: write, read-back, read
 
   sw.ClearLog();
   sw.FailNextEepromCommands(2);
   ASSERT_TRUE(f.engine.WriteEepromByte(0, 0x0301, 0x3C, kEepromTimeoutMs));
   EXPECT_EQ(sw.EepromByte(0x0301), 0x3C);
-  EXPECT_EQ(sw.WritesTo(0x0217), (std::vector<uint32_t>{0x0301, 0x0301, 0x0301}));
+  EXPECT_EQ(sw.WritesTo(0x0217), (std::vector<uint32_t>{0x0301, 0x0301, 0x0301, 0x0B01}));
   EXPECT_EQ(sw.WritesTo(0x0218), (std::vector<uint32_t>{0x3C, 0x3C, 0x3C}));
 
   sw.SetEepromWriteProtected(true);
