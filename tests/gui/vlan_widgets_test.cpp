@@ -218,38 +218,25 @@ TEST_F(VlanWidgets, VlanIdFieldFollowsTheType) {
   EXPECT_EQ(edited.Ports()->Ticked(), (1u << 26) - 1);
 }
 
-TEST_F(VlanWidgets, RefusalsShowUnderErrorAndTheDialogStillEndsWithOk) {
+TEST_F(VlanWidgets, ARefusalShowsUnderErrorAndTheDialogStillEndsWithOk) {
   auto& sw = Use(24);
-  struct Case {
-    int type;
-    const char* vid;
-    bool tick;
-    const char* message;
-  };
-  for (const Case& c : {Case{kVlanTagBased, "4095", true, "Failed!\nInvalid VLAN ID (use 1-4094)!\n"},
-                        Case{kVlanTagBased, "", true, "Failed!\nInvalid VLAN ID (use 1-4094)!\n"},
-                        Case{kVlanPortBased, "", false, "No port selected, nothing changed!"}}) {
-    SCOPED_TRACE(c.message);
-    prompt.shown.clear();
-    sw.ClearLog();
-    ctx.selectedListRow = -1;
-    VlanEditDialog dialog(ctx, &host);
-    (c.type == kVlanTagBased ? dialog.Type()->Second() : dialog.Type()->First())->click();
-    dialog.VlanId()->setText(c.vid);
-    dialog.Ports()->Box(2)->setChecked(c.tick);
-    dialog.accept();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.LastOutcome(), VlanOutcome::kRefused);
-    ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].title, "ERROR");
-    EXPECT_EQ(prompt.shown[0].text, c.message);
-    EXPECT_EQ(prompt.shown[0].icon, PromptIcon::Error);
-    EXPECT_TRUE(sw.WriteLog().empty());
-  }
-  // Cancel writes nothing.
+  ctx.selectedListRow = -1;
   VlanEditDialog dialog(ctx, &host);
+  dialog.Type()->Second()->click();
+  dialog.VlanId()->setText("4095");
   dialog.Ports()->Box(2)->setChecked(true);
-  dialog.reject();
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.LastOutcome(), VlanOutcome::kRefused);
+  ASSERT_EQ(prompt.shown.size(), 1u);
+  EXPECT_EQ(prompt.shown[0].title, "ERROR");
+  EXPECT_EQ(prompt.shown[0].text, "Failed!\nInvalid VLAN ID (use 1-4094)!\n");
+  EXPECT_TRUE(sw.WriteLog().empty());
+
+  // Cancel writes nothing.
+  VlanEditDialog cancelled(ctx, &host);
+  cancelled.Ports()->Box(2)->setChecked(true);
+  cancelled.reject();
   EXPECT_TRUE(sw.WriteLog().empty());
 }
 
