@@ -12,6 +12,8 @@
 #include "pages/status/port_status_page.h"
 #include "pages/system/device_reset_page.h"
 #include "pages/system/fault_info_page.h"
+#include "pages/vlan/tag_control_page.h"
+#include "pages/vlan/vlan_config_page.h"
 #include "pages/vlan/vlan_control_page.h"
 
 namespace brisfell {
@@ -34,9 +36,9 @@ PageSet::PageSet(PageContext& c) {
   configuration->AddPage(std::make_unique<PortConfigPage>(c));
   configuration->AddPage(std::make_unique<GlobalConfigPage>(c));
   configuration->AddPage(std::make_unique<QosPage>(c));
-  configuration->AddPage(Placeholder(c, "Vlan Configuration"));    // VlanConfigPage
+  configuration->AddPage(std::make_unique<VlanConfigPage>(c));
   configuration->AddPage(std::make_unique<VlanControlPage>(c));
-  configuration->AddPage(Placeholder(c, "Tag Control"));           // TagControlPage
+  configuration->AddPage(std::make_unique<TagControlPage>(c));
   configuration->AddPage(std::make_unique<IgmpPage>(c));
 
   auto security = std::make_unique<SecurityHost>();

@@ -5,6 +5,8 @@
 #include <QPixmap>
 
 #include "app/about_dialog.h"
+#include "pages/vlan/tag_control_page.h"
+#include "pages/vlan/vlan_config_page.h"
 
 namespace brisfell {
 namespace {
@@ -12,6 +14,40 @@ namespace {
 // Lets pending layout and paint requests run so the picture shows the finished window.
 void Settle() {
   for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+// The dialogs a page opens, pictured instead of run: the VLAN page's add and edit dialogs and
+// the tag dialog, each on the first row. Cancelled, so nothing is written.
+bool TakeDialogScreenshots(Page* page, const QString& dir, const QString& prefix, QStringList& written,
+                           QString& error) {
+  bool ok = true;
+  auto grab = [&](QDialog& dialog) {
+    dialog.show();
+    Settle();
+    const QString path = QDir(dir).filePath(prefix + "-dialog-" + FileNamePart(dialog.windowTitle()) + ".png");
+    if (dialog.grab().save(path, "PNG")) {
+      written << path;
+    } else {
+      error = QString("Cannot write %1.").arg(path);
+      ok = false;
+    }
+    return false;
+  };
+  auto firstRow = [](QTreeWidget* list) {
+    if (list && list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
+    return list && list->topLevelItemCount() > 0;
+  };
+  if (auto* vlan = dynamic_cast<VlanConfigPage*>(page)) {
+    vlan->SetDialogRunner(grab);
+    vlan->Button("Add Vlan")->click();
+    if (ok && firstRow(vlan->List())) vlan->Button("Edit Vlan")->click();
+    vlan->SetDialogRunner(ExecDialog);
+  } else if (auto* tags = dynamic_cast<TagControlPage*>(page)) {
+    tags->SetDialogRunner(grab);
+    if (firstRow(tags->List())) tags->ConfigButton()->click();
+    tags->SetDialogRunner(ExecDialog);
+  }
+  return ok;
 }
 
 }  // namespace
@@ -61,6 +97,8 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
           return false;
         }
         written << path;
+        const QString prefix = QString("sw%1-%2-%3").arg(s).arg(FileNamePart(window.GroupTabs()->tabText(g))).arg(t);
+        if (!TakeDialogScreenshots(host->GetPage(t), dir, prefix, written, error)) return false;
       }
     }
   }

@@ -176,13 +176,16 @@ TEST(EmulatedShellTest, ScreenshotsCoverEverySwitchGroupAndTab) {
   int views = 0;
   for (int g = 0; g < PageSet::kGroupCount; ++g) views += s.rig->Host(g).TabCount();
   EXPECT_EQ(views, 14);
-  ASSERT_EQ(written.size(), 2 * views + 1);
+  // Each switch also shows the VLAN add and edit dialogs and the tag dialog.
+  ASSERT_EQ(written.size(), 2 * (views + 3) + 1);
   EXPECT_EQ(written.last(), QDir(out.filePath("shots")).filePath("about.png"));
   const QDir dir(out.filePath("shots"));
   EXPECT_TRUE(dir.exists("sw0-status-0-overview.png"));
   EXPECT_TRUE(dir.exists("sw0-status-1-port-status.png"));
   EXPECT_TRUE(dir.exists("sw1-configuration-6-igmp-snooping.png"));
   EXPECT_TRUE(dir.exists("sw1-system-2-configurations.png"));
+  EXPECT_TRUE(dir.exists("sw0-configuration-3-dialog-add-new-vlan.png"));
+  EXPECT_TRUE(dir.exists("sw0-configuration-5-dialog-port-1-tag-untag-configuration.png"));
   const QImage picture(dir.filePath("sw1-security-0-device-security.png"));
   EXPECT_EQ(picture.size(), s.Window().size());
 }
