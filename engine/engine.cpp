@@ -327,7 +327,7 @@ void Engine::SetAuthKey(int index, uint16_t key) {
 
 // ---------------------------------------------------------------- registers and EEPROM
 
-bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
+bool Engine::ReadRegisterOnWire(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
   AdapterHandle* io = lentIo_ ? lentIo_ : io_.get();
   const SwitchRecord* rec = GetSwitchRecord(index);
   if (!io || !rec) return false;
@@ -362,6 +362,12 @@ bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned tim
     }
   }
   driver_.FreePacket(std::move(packet));
+  return ok;
+}
+
+bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
+  const bool ok = ReadRegisterOnWire(index, reg, value, timeoutMs);
+  if (readObserver_) readObserver_(index, ok);
   return ok;
 }
 

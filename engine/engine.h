@@ -124,6 +124,11 @@ class Engine {
   void SetErrorNotifier(std::function<void(const std::string&)> notifier) {
     errorNotifier_ = std::move(notifier);
   }
+  // Told of every register read: which switch, and whether it answered (the window says when
+  // the current switch stops answering).
+  void SetReadObserver(std::function<void(int switchIndex, bool ok)> observer) {
+    readObserver_ = std::move(observer);
+  }
 
   // The shared per-profile tables (the factory-default value column is written by saves).
   FactoryDefaultList& FactoryDefaults(ProfileKind kind);
@@ -135,6 +140,7 @@ class Engine {
   void ApplyProfile(SwitchRecord& record);
   void LookUpVendorInEeprom(SwitchRecord& record);
   bool SendFrame(AdapterHandle& adapter, const Frame& frame);
+  bool ReadRegisterOnWire(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs);
   bool RunEepromCommand(int index, const std::function<bool()>& issue, unsigned timeoutMs);
   void Notify(const std::string& message);
 
@@ -158,6 +164,7 @@ class Engine {
   std::vector<DatabaseRecord> database_;
   std::string databasePath_ = kDatabaseFileName;
   std::function<void(const std::string&)> errorNotifier_;
+  std::function<void(int, bool)> readObserver_;
 
   std::array<FactoryDefaultList, 3> factoryDefaults_;
   std::array<EepromImageMap, 3> eepromMaps_;
