@@ -2,8 +2,11 @@
 // file for node_exporter's textfile collector) and serve-metrics (the same over HTTP on
 // /metrics, discovering once and reading the switches at each scrape).
 #include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
@@ -18,16 +21,12 @@ namespace brisfell::cli {
 namespace {
 
 // The switches to read: the --switch one, or every switch found.
-bool ChooseSwitches(Session& s, std::vector<int>& switches) {
-  switches.clear();
-  if (!s.Options().switchSelector.empty()) {
-    if (!s.SelectSwitch()) return false;
-    switches.push_back(s.engine().CurrentSwitchIndex());
-    return true;
-  }
-  if (!s.Discover()) return false;
-  for (int i = 0; i < s.engine().SwitchCount(); ++i) switches.push_back(i);
-  return true;
+std::vector<int> ChosenSwitches(Session& s) {
+  if (s.Options().json) throw UsageError("the metrics are Prometheus text; --json does not apply");
+  if (!s.Options().switchSelector.empty()) return {s.engine().CurrentSwitchIndex()};
+  std::vector<int> all;
+  for (int i = 0; i < s.engine().SwitchCount(); ++i) all.push_back(i);
+  return all;
 }
 
 // Written beside the target and renamed over it, so a collector never reads half a file.
@@ -52,18 +51,13 @@ bool WriteAtomically(const std::string& path, const std::string& text, std::stri
 }
 
 int Metrics(Session& s, const std::string& output) {
-  std::vector<int> switches;
-  if (!ChooseSwitches(s, switches)) return kExitFailed;
-  const std::string text = CollectMetrics(s.engine(), switches);
+  const std::string text = CollectMetrics(s.engine(), ChosenSwitches(s));
   if (output.empty()) {
     std::cout << text << std::flush;
     return kExitOk;
   }
   std::string why;
-  if (!WriteAtomically(output, text, why)) {
-    s.Error(why);
-    return kExitFailed;
-  }
+  if (!WriteAtomically(output, text, why)) throw Failure(why);
   return kExitOk;
 }
 
@@ -83,55 +77,71 @@ bool ParseListen(const std::string& text, std::string& host, int& port) {
 int ServeMetrics(Session& s, const std::string& listen, int scrapes) {
   std::string host;
   int port = 0;
-  if (!ParseListen(listen, host, port)) {
-    s.Error("bad --listen " + listen + " (ADDR:PORT, e.g. 127.0.0.1:9731)");
-    return kExitUsage;
-  }
-  std::vector<int> switches;
-  if (!ChooseSwitches(s, switches)) return kExitFailed;
+  if (!ParseListen(listen, host, port)) throw UsageError("bad --listen " + listen + " (ADDR:PORT, e.g. 127.0.0.1:9731)");
+  const std::vector<int> switches = ChosenSwitches(s);
 
   httplib::Server server;
   // The engine does one thing at a time; scrapes arriving together take turns.
   std::mutex engineMutex;
-  std::mutex countMutex;
-  std::condition_variable counted;
+  std::mutex stateMutex;
+  std::condition_variable changed;
   int served = 0;
+  bool signalled = false;
+  bool listenerDone = false;
   server.Get("/metrics", [&](const httplib::Request&, httplib::Response& res) {
     {
       const std::lock_guard<std::mutex> lock(engineMutex);
       res.set_content(CollectMetrics(s.engine(), switches), kMetricsContentType);
     }
-    const std::lock_guard<std::mutex> lock(countMutex);
+    const std::lock_guard<std::mutex> lock(stateMutex);
     ++served;
-    counted.notify_all();
+    changed.notify_all();
   });
   server.Get("/", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content("brisfell-cli serve-metrics: see /metrics\n", "text/plain; charset=utf-8");
+    res.set_content("brisfell-cli serve-metrics: the metrics are on /metrics\n", "text/plain; charset=utf-8");
   });
 
   if (port == 0) {
-    port = server.bind_to_any_port(host);
-    if (port < 0) port = 0;
+    port = std::max(server.bind_to_any_port(host), 0);
   } else if (!server.bind_to_port(host, port)) {
     port = 0;
   }
-  if (port == 0) {
-    s.Error("cannot listen on " + listen);
-    return kExitFailed;
-  }
+  if (port == 0) throw Failure("cannot listen on " + listen);
   const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
   std::cout << "serving metrics of " << switches.size() << " switch" << (switches.size() == 1 ? "" : "es")
             << " on http://" << shown << ":" << port << "/metrics" << std::endl;
 
-  if (scrapes <= 0) return server.listen_after_bind() ? kExitOk : kExitFailed;
-  // --scrapes N: stop once N scrapes were answered.
-  std::thread listener([&server] { server.listen_after_bind(); });
+  // Ctrl+C and SIGTERM end the serving cleanly, so the session still ends as every command
+  // does (the switch database is saved). The threads started here inherit the blocked mask.
+  sigset_t stops, previous;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stops, &previous);
+  std::thread signals([&] {
+    int signal = 0;
+    sigwait(&stops, &signal);
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    signalled = true;
+    changed.notify_all();
+  });
+  std::thread listener([&] {
+    server.listen_after_bind();
+    const std::lock_guard<std::mutex> lock(stateMutex);
+    listenerDone = true;
+    changed.notify_all();
+  });
+  bool byLimit = false;
   {
-    std::unique_lock<std::mutex> lock(countMutex);
-    counted.wait(lock, [&] { return served >= scrapes; });
+    std::unique_lock<std::mutex> lock(stateMutex);
+    changed.wait(lock, [&] { return signalled || listenerDone || (scrapes > 0 && served >= scrapes); });
+    byLimit = !signalled;
   }
   server.stop();
   listener.join();
+  if (byLimit) pthread_kill(signals.native_handle(), SIGTERM);  // ends its wait
+  signals.join();
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return kExitOk;
 }
 
@@ -141,18 +151,18 @@ struct Args {
   int scrapes = 0;
 };
 
-CommandRegistrar registrar([](CLI::App& app, Session& s, CommandAction& run) {
+CommandRegistrar registrar([](Commands& c) {
   static Args a;
-  auto* metrics = app.add_subcommand(
-      "metrics", "Port state and MIB counters of every switch found (or of --switch) as Prometheus text");
-  metrics->add_option("-o,--output", a.output, "Write to FILE (replaced whole, for node_exporter's textfile collector)");
-  OnRun(metrics, run, [&s] { return Metrics(s, a.output); });
+  CLI::App* metrics = c.Add(&c.App(), "metrics",
+                            "Port state and MIB counters of every switch found (or of --switch) as Prometheus text",
+                            Needs::kSwitch, [](Session& s) { return Metrics(s, a.output); });
+  metrics->add_option("-o,--output", a.output, "Write to FILE, replaced whole (node_exporter's textfile collector)");
 
-  auto* serve = app.add_subcommand("serve-metrics", "Serve the metrics over HTTP on /metrics, reading at each scrape");
+  CLI::App* serve = c.Add(&c.App(), "serve-metrics", "Serve the metrics over HTTP on /metrics, reading at each scrape",
+                          Needs::kSwitch, [](Session& s) { return ServeMetrics(s, a.listen, a.scrapes); });
   serve->add_option("--listen", a.listen, "ADDR:PORT to listen on (port 0: any free port)")->required();
   serve->add_option("--scrapes", a.scrapes, "Stop after this many scrapes (default: never)")
       ->check(CLI::NonNegativeNumber);
-  OnRun(serve, run, [&s] { return ServeMetrics(s, a.listen, a.scrapes); });
 });
 
 }  // namespace

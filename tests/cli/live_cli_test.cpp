@@ -76,6 +76,7 @@ TEST_F(LiveCli, MetricsForEverySwitchOrOne) {
   EXPECT_EQ(one.Named("brisfell_port_link_up").size(), 16u);
 
   EXPECT_EQ(Run("--sim -s 9 metrics").status, 1);
+  EXPECT_EQ(Run("--sim --json metrics").status, 2);  // the exposition is text only
 }
 
 TEST_F(LiveCli, ServeMetricsAnswersEachScrapeWithAFreshReading) {
@@ -160,15 +161,24 @@ TEST_F(LiveCli, WatchPrintsPlainReadingsWithRatesWhenPiped) {
     EXPECT_NEAR(std::stod(w[4]), 512000, 512000 * 0.01) << firstRows[reading];
   }
 
-  // --json: one list per reading, one line each.
-  r = Run("--sim --json watch status --count 2 --interval 1");
+  // --json: a document a line for each reading, then what the watch came to.
+  r = Run("--sim --json watch mib --count 2 --interval 1");
   ASSERT_EQ(r.status, 0) << r.err;
   const auto json = Lines(r.out);
-  ASSERT_EQ(json.size(), 2u);
-  for (const std::string& l : json) {
-    const auto j = nlohmann::json::parse(l);
-    EXPECT_EQ(j["rows"].size(), 24u);
+  ASSERT_EQ(json.size(), 3u);
+  for (int reading = 0; reading < 2; ++reading) {
+    const auto j = nlohmann::json::parse(json[reading]);
+    EXPECT_EQ(j["switch"], "02:0B:F1:24:00:01");
+    ASSERT_EQ(j["ports"].size(), 24u);
+    const auto& port1 = j["ports"][0];
+    EXPECT_EQ(port1["counter_1_unit"], "Rx bytes");
+    if (reading == 0) {
+      EXPECT_TRUE(port1["counter_1_per_second"].is_null());
+    } else {
+      EXPECT_NEAR(port1["counter_1_per_second"].get<double>(), 512000, 512000 * 0.01);
+    }
   }
+  EXPECT_EQ(nlohmann::json::parse(json[2]), nlohmann::json({{"readings", 2}, {"answered", 2}}));
 
   EXPECT_EQ(Run("--sim watch vlans --count 1").status, 2);
 }
