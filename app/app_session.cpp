@@ -32,6 +32,11 @@ class UnattendedPrompt : public Prompt {
 
 std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QString& error) {
   std::unique_ptr<AppSession> s(new AppSession);
+  if (options.screenshotsDir.isEmpty()) {
+    s->clock_ = std::make_unique<SystemClock>();
+  } else {
+    s->clock_ = std::make_unique<sim::VirtualClock>();
+  }
 
   // The machine's real adapters. (Comment this line out to list the emulated segment alone.)
   s->realDriver_ = std::make_unique<PcapDriver>();
@@ -41,7 +46,7 @@ std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QSt
       const sim::Scenario scenario = options.scenarioFile.isEmpty()
                                          ? sim::DefaultScenario()
                                          : sim::LoadScenarioFile(QFile::encodeName(options.scenarioFile).toStdString());
-      s->segment_ = std::make_unique<sim::Segment>(scenario, s->clock_);
+      s->segment_ = std::make_unique<sim::Segment>(scenario, *s->clock_);
     } catch (const std::exception& e) {
       error = QString("Cannot load the scenario %1: %2").arg(options.scenarioFile, QString::fromStdString(e.what()));
       return nullptr;
@@ -51,7 +56,7 @@ std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QSt
   if (s->segment_) s->driver_.AddMember(*s->segment_);
   if (s->realDriver_) s->driver_.AddMember(*s->realDriver_);
 
-  s->engine_ = std::make_unique<Engine>(s->driver_, s->clock_);
+  s->engine_ = std::make_unique<Engine>(s->driver_, *s->clock_);
   QtPrompt* onScreen = nullptr;
   if (options.screenshotsDir.isEmpty()) {
     auto prompt = std::make_unique<QtPrompt>();

@@ -35,7 +35,9 @@ class AppSession {
  private:
   AppSession() = default;
 
-  SystemClock clock_;
+  // The real clock; the screenshots run goes on the emulator's virtual time instead, so that
+  // its pictures of live views can show minutes of traffic without waiting for them.
+  std::unique_ptr<Clock> clock_;
   std::unique_ptr<sim::Segment> segment_;
   std::unique_ptr<PacketDriver> realDriver_;
   CompositeDriver driver_;

@@ -1,20 +1,34 @@
 #include "app/main_window.h"
 
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QHBoxLayout>
-#include <algorithm>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <memory>
+#include <mutex>
 
 #include "app/about_dialog.h"
 #include "app/artwork.h"
+#include "app/network_map_window.h"
+#include "app/traffic_window.h"
 
 namespace brisfell {
 
 namespace {
 const char* const kGroupNames[PageSet::kGroupCount] = {"Status", "Configuration", "Security", "System"};
+constexpr int kProgressTickMs = 50;
 }  // namespace
+
+int DiscoveryListeningMs(qint64 databaseBytes) {
+  const qint64 records = std::clamp<qint64>(databaseBytes / 8, 0, kMaxDatabaseRecords);
+  return static_cast<int>(records) * kDirectedHelloWindowMs + kBroadcastHelloWindowMs;
+}
 
 QString SwitchSelectorText(const Engine& engine, int index) {
   Mac mac{};
@@ -24,7 +38,7 @@ QString SwitchSelectorText(const Engine& engine, int index) {
 }
 
 MainWindow::MainWindow(Engine& engine, Prompt& prompt, PageSet& pages, QWidget* parent)
-    : QMainWindow(parent), engine_(engine), prompt_(prompt), pages_(pages) {
+    : QMainWindow(parent), engine_(engine), prompt_(prompt), pages_(pages), liveContext_{engine, prompt} {
   setWindowTitle(kMainWindowCaption);
   setWindowIcon(ApplicationIcon());
   setObjectName("MainWindow");
@@ -32,6 +46,7 @@ MainWindow::MainWindow(Engine& engine, Prompt& prompt, PageSet& pages, QWidget* 
   engine_.SetErrorNotifier([this](const std::string& message) {
     prompt_.Message(kApplicationTitle, message, PromptIcon::Error);
   });
+  engine_.SetReadObserver([this](int switchIndex, bool ok) { NoteRead(switchIndex, ok); });
   BuildControls();
   FillAdapterSelector();
   ShowGroup(0);
@@ -39,11 +54,30 @@ MainWindow::MainWindow(Engine& engine, Prompt& prompt, PageSet& pages, QWidget* 
 
 MainWindow::~MainWindow() {
   engine_.SetErrorNotifier(nullptr);
+  engine_.SetReadObserver(nullptr);
+  // The live windows are children of this one; their timers must not outlive the engine's user.
+  delete traffic_.data();
+  delete map_.data();
   // The hosts outlive this window; they must not keep pointers into it.
   if (PageHost* host = CurrentHost()) host->DestroyWindow();
 }
 
 void MainWindow::BuildControls() {
+  QMenu* file = menuBar()->addMenu("&File");
+  quit_ = file->addAction("&Quit");
+  quit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  connect(quit_, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* view = menuBar()->addMenu("&View");
+  refresh_ = view->addAction("&Refresh");
+  refresh_->setShortcut(QKeySequence(Qt::Key_F5));
+  connect(refresh_, &QAction::triggered, this, [this] { RefreshCurrentPage(); });
+  view->addSeparator();
+  trafficAction_ = view->addAction("&Traffic");
+  connect(trafficAction_, &QAction::triggered, this, [this] { ShowTraffic(); });
+  mapAction_ = view->addAction("&Network map");
+  connect(mapAction_, &QAction::triggered, this, [this] { ShowNetworkMap(); });
+
   // Linux has no system menu: the about entry lives in a Help menu.
   QMenu* help = menuBar()->addMenu("&Help");
   about_ = help->addAction(kAboutMenuText);
@@ -90,7 +124,15 @@ void MainWindow::BuildControls() {
   status_->setObjectName("adapterStatus");
   status_->setContentsMargins(8, 2, 8, 2);
   statusBar()->addWidget(status_, 1);
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName("discoveryProgress");
+  progress_->setTextVisible(false);
+  progress_->setMaximumWidth(180);
+  progress_->hide();
+  statusBar()->addPermanentWidget(progress_);
   statusBar()->setSizeGripEnabled(true);
+  progressTimer_ = new QTimer(this);
+  connect(progressTimer_, &QTimer::timeout, this, &MainWindow::UpdateProgress);
 
   // Operator events only: the window's own changes to the selectors come with blocked signals.
   connect(adapters_, &QComboBox::activated, this, &MainWindow::SelectAdapter);
@@ -120,44 +162,166 @@ void MainWindow::FillAdapterSelector() {
   } else {
     SetStatus("Choose an adapter to discover its switches.");
   }
+  summary_ = StatusText();
 }
 
 void MainWindow::SelectAdapter(int index) {
-  if (index < 0 || index >= engine_.AdapterCount()) return;
+  if (discovering_ || index < 0 || index >= engine_.AdapterCount()) return;
   {
     const QSignalBlocker block(adapters_);
     adapters_->setCurrentIndex(index);
   }
-  const QSignalBlocker block(switches_);
-  switches_->clear();
-  int result = -1;
   {
-    const BusyCursor busy;
-    result = engine_.DiscoverSwitches(index, true);
+    const QSignalBlocker block(switches_);
+    switches_->clear();
   }
-  for (int i = 0; i < engine_.SwitchCount(); ++i) switches_->insertItem(i, SwitchSelectorText(engine_, i));
-  if (engine_.SwitchCount() > 0) {
-    switches_->setCurrentIndex(0);
-    engine_.SetCurrentSwitchIndex(0);
-  } else {
-    switches_->setCurrentIndex(-1);
+  const int result = RunDiscovery(index);
+  {
+    const QSignalBlocker block(switches_);
+    for (int i = 0; i < engine_.SwitchCount(); ++i) switches_->insertItem(i, SwitchSelectorText(engine_, i));
+    if (engine_.SwitchCount() > 0) {
+      switches_->setCurrentIndex(0);
+      engine_.SetCurrentSwitchIndex(0);
+    } else {
+      switches_->setCurrentIndex(-1);
+    }
   }
   ReportDiscovery(index, result);
   ShowGroup(0);
+  UpdateLiveWindows();
+}
+
+int MainWindow::RunDiscovery(int adapter) {
+  discovering_ = true;
+  SetControlsForDiscovery(true);
+  SetStatus(QString("Discovering on %1...").arg(QString::fromStdString(engine_.AdapterDescription(adapter))));
+  listeningMs_ = DiscoveryListeningMs(QFileInfo(QString::fromStdString(engine_.DatabasePath())).size());
+  progress_->setRange(0, listeningMs_);
+  progress_->setValue(0);
+  progress_->show();
+  discoveryClock_.start();
+  progressTimer_->start(kProgressTickMs);
+
+  int result = -1;
+  {
+    const BusyCursor busy;
+    // The worker thread has the engine to itself: nothing here reads or writes it (the
+    // selectors, the pages and the live windows are disabled) until the thread has ended. The
+    // database's message is kept for this thread to show.
+    std::mutex mutex;
+    std::vector<std::string> messages;
+    engine_.SetErrorNotifier([&](const std::string& message) {
+      const std::lock_guard<std::mutex> lock(mutex);
+      messages.push_back(message);
+    });
+    engine_.SetReadObserver(nullptr);
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create([&] { result = engine_.DiscoverSwitches(adapter, true); }));
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    // The loop also ends when the application quits; the engine is ours only once the worker is.
+    worker->wait();
+    engine_.SetErrorNotifier([this](const std::string& message) {
+      prompt_.Message(kApplicationTitle, message, PromptIcon::Error);
+    });
+    engine_.SetReadObserver([this](int switchIndex, bool ok) { NoteRead(switchIndex, ok); });
+    progressTimer_->stop();
+    progress_->hide();
+    discovering_ = false;
+    SetControlsForDiscovery(false);
+    for (const std::string& message : messages) prompt_.Message(kApplicationTitle, message, PromptIcon::Error);
+  }
+  return result;
+}
+
+void MainWindow::SetControlsForDiscovery(bool discovering) {
+  for (QWidget* w : {static_cast<QWidget*>(adapters_), static_cast<QWidget*>(switches_), static_cast<QWidget*>(groups_)})
+    w->setEnabled(!discovering);
+  for (QAction* a : {refresh_, trafficAction_, mapAction_}) a->setEnabled(!discovering);
+  if (traffic_) traffic_->setEnabled(!discovering);
+  if (map_) map_->setEnabled(!discovering);
+}
+
+void MainWindow::UpdateProgress() {
+  const qint64 elapsed = discoveryClock_.elapsed();
+  if (elapsed < listeningMs_) {
+    progress_->setValue(static_cast<int>(elapsed));
+  } else if (progress_->maximum() != 0) {
+    // Listening is over; the EEPROM look-ups that may follow have no length known in advance.
+    progress_->setRange(0, 0);
+  }
+}
+
+void MainWindow::NoteRead(int switchIndex, bool ok) {
+  if (!ok) {
+    Mac mac{};
+    if (!engine_.GetSwitchMac(switchIndex, mac)) return;
+    noReply_ = true;
+    SetStatus(QString("No reply from %1: check the cable or the key").arg(QString::fromStdString(FormatMac(mac))));
+  } else if (noReply_) {
+    noReply_ = false;
+    SetStatus(summary_);
+  }
+}
+
+void MainWindow::UpdateLiveWindows() {
+  if (map_) map_->Rebuild();
+  if (traffic_) traffic_->SwitchChanged();
+}
+
+bool MainWindow::RefreshCurrentPage() {
+  if (discovering_) return false;
+  PageHost* host = CurrentHost();
+  Page* page = host ? host->CurrentPage() : nullptr;
+  QWidget* window = page ? page->Window() : nullptr;
+  if (!window) return false;
+  for (QPushButton* b : window->findChildren<QPushButton*>()) {
+    if (QString(b->text()).remove('&') != "Refresh" || b->isHidden() || !b->isEnabled()) continue;
+    b->click();
+    return true;
+  }
+  return false;
+}
+
+TrafficWindow* MainWindow::Traffic() const { return traffic_; }
+NetworkMapWindow* MainWindow::NetworkMap() const { return map_; }
+
+TrafficWindow* MainWindow::ShowTraffic() {
+  if (discovering_) return nullptr;
+  if (!traffic_) traffic_ = new TrafficWindow(liveContext_, this);
+  traffic_->show();
+  traffic_->raise();
+  return traffic_;
+}
+
+NetworkMapWindow* MainWindow::ShowNetworkMap() {
+  if (discovering_) return nullptr;
+  if (!map_) map_ = new NetworkMapWindow(engine_, [this](int index) { SelectSwitch(index); }, this);
+  map_->Rebuild();
+  map_->show();
+  map_->raise();
+  return map_;
 }
 
 void MainWindow::SelectSwitch(int index) {
-  if (index < 0 || index >= engine_.SwitchCount()) return;
+  if (discovering_ || index < 0 || index >= engine_.SwitchCount()) return;
   {
     const QSignalBlocker block(switches_);
     switches_->setCurrentIndex(index);
   }
   engine_.SetCurrentSwitchIndex(index);
+  // Another switch: whether it answers is for its own reads to say.
+  if (noReply_) {
+    noReply_ = false;
+    SetStatus(summary_);
+  }
   ShowGroup(0);
+  UpdateLiveWindows();
 }
 
 void MainWindow::ShowGroup(int group) {
-  if (group < 0 || group >= PageSet::kGroupCount) return;
+  if (discovering_ || group < 0 || group >= PageSet::kGroupCount) return;
   if (PageHost* old = CurrentHost()) old->DestroyWindow();
   PageHost& host = pages_.Host(group);
   QWidget* slot = groupSlots_[group];
@@ -182,23 +346,24 @@ void MainWindow::ShowAbout() {
 
 void MainWindow::ReportDiscovery(int adapter, int result) {
   const QString name = QString::fromStdString(engine_.AdapterDescription(adapter));
+  noReply_ = false;
   if (result < 0) {
     const QString why = QString::fromStdString(engine_.LastAdapterError());
-    SetStatus(why.isEmpty() ? QString("%1 could not be opened.").arg(name)
-                            : QString("%1 could not be opened: %2.").arg(name, why));
-    return;
+    summary_ = why.isEmpty() ? QString("%1 could not be opened.").arg(name)
+                             : QString("%1 could not be opened: %2.").arg(name, why);
+  } else {
+    const int found = engine_.SwitchCount();
+    summary_ = found == 0 ? QString("No switch answered on %1.").arg(name)
+                          : QString("%1 %2 found on %3.").arg(found).arg(found == 1 ? "switch" : "switches").arg(name);
+    // What discovery could not do right (a model it could not tell, a full table) follows, on
+    // lines of their own so that none is cut off.
+    for (const std::string& warning : engine_.DiscoveryWarnings()) {
+      QString w = QString::fromStdString(warning);
+      if (!w.isEmpty()) w[0] = w[0].toUpper();
+      summary_ += "\n" + w + ".";
+    }
   }
-  const int found = engine_.SwitchCount();
-  QString text = found == 0 ? QString("No switch answered on %1.").arg(name)
-                            : QString("%1 %2 found on %3.").arg(found).arg(found == 1 ? "switch" : "switches").arg(name);
-  // What discovery could not do right (a model it could not tell, a full table) follows, on
-  // lines of their own so that none is cut off.
-  for (const std::string& warning : engine_.DiscoveryWarnings()) {
-    QString w = QString::fromStdString(warning);
-    if (!w.isEmpty()) w[0] = w[0].toUpper();
-    text += "\n" + w + ".";
-  }
-  SetStatus(text);
+  SetStatus(summary_);
 }
 
 void MainWindow::SetStatus(const QString& text) { status_->setText(text); }

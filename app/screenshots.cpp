@@ -7,6 +7,9 @@
 #include "app/about_dialog.h"
 #include "pages/vlan/tag_control_page.h"
 #include "pages/vlan/vlan_config_page.h"
+#include "app/network_map_window.h"
+#include "app/traffic_window.h"
+#include "pages/status/mib_counter_page.h"
 
 namespace brisfell {
 namespace {
@@ -48,6 +51,17 @@ bool TakeDialogScreenshots(Page* page, const QString& dir, const QString& prefix
     tags->SetDialogRunner(ExecDialog);
   }
   return ok;
+}
+
+bool Save(QWidget& widget, const QString& dir, const QString& name, QStringList& written, QString& error) {
+  Settle();
+  const QString path = QDir(dir).filePath(name);
+  if (!widget.grab().save(path, "PNG")) {
+    error = QString("Cannot write %1.").arg(path);
+    return false;
+  }
+  written << path;
+  return true;
 }
 
 }  // namespace
@@ -102,6 +116,35 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
       }
     }
   }
+  // The live windows on switch 0: the network map, and the traffic window after as many
+  // samples as it keeps (on the emulator's virtual time these take no time at all).
+  window.SelectSwitch(0);
+  NetworkMapWindow* map = window.ShowNetworkMap();
+  if (!map || !Save(*map, dir, "network-map.png", written, error)) return false;
+  map->hide();
+  TrafficWindow* traffic = window.ShowTraffic();
+  if (!traffic) return false;
+  Clock& clock = window.GetEngine().GetClock();
+  const int64_t samples = traffic->Recorder().KeepUs() / 1000 / traffic->IntervalMs();
+  for (int64_t i = 0; i < samples; ++i) {
+    clock.SleepMs(traffic->IntervalMs());
+    traffic->SampleNow();
+  }
+  if (!Save(*traffic, dir, "traffic.png", written, error)) return false;
+  traffic->hide();
+
+  // The MIB Counter page with auto refresh on: its rates after two readings.
+  window.ShowGroup(0);
+  PageHost* status = window.CurrentHost();
+  status->ShowPage(2);
+  if (auto* mib = dynamic_cast<MibCounterPage*>(status->CurrentPage()); mib && mib->AutoRefresh()) {
+    mib->AutoRefresh()->Box()->setChecked(true);
+    clock.SleepMs(mib->AutoRefresh()->IntervalMs());
+    mib->AutoRefresh()->Tick();
+    if (!Save(window, dir, "sw0-status-2-mib-counter-auto-refresh.png", written, error)) return false;
+    mib->AutoRefresh()->Box()->setChecked(false);
+  }
+
   // The about box too, as the Help menu opens it.
   AboutDialog about(&window);
   about.show();

@@ -14,7 +14,9 @@ QString FileNamePart(const QString& caption);
 // Chooses `adapter` (which runs discovery), then for every switch found shows every group and
 // every tab and saves the window as DIR/sw<switch>-<group>-<tab index>-<tab>.png. False with
 // a message when the directory cannot be made, nothing answered, or a picture cannot be saved.
-// The about box is saved last, as DIR/about.png.
+// Then the network map and the traffic window of switch 0, as DIR/network-map.png and
+// DIR/traffic.png, and its MIB Counter page with the rates of auto refresh; the about box is
+// saved last, as DIR/about.png.
 bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStringList& written, QString& error);
 
 }  // namespace brisfell

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "cli/cli.h"
+#include "cli/status_schemas.h"
 #include "pages/ports/port_registers.h"
 #include "pages/status/mib_counter_logic.h"
 #include "pages/status/port_status_logic.h"
@@ -13,33 +14,6 @@ namespace {
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
   return s;
-}
-
-std::function<void(size_t, Json&)> ChipPorts(const SwitchRecord& record) {
-  return [&record](size_t row, Json& j) { j["chip_port"] = record.portToChip.at(row); };
-}
-
-const Schema& PortStatusSchema() {
-  static const Schema schema = {{"port"},
-                                {"linked", FlagValue("Up", "Down")},
-                                {"port_type", TextValue, false},
-                                {"speed_duplex"},
-                                {"flow_control", FlagValue("Enable", "Disable")},
-                                {"tx_bandwidth", TextOrNull({"no"}), false},
-                                {"rx_bandwidth", TextOrNull({"no"}), false},
-                                {"trunk", TextOrNull({"none"}), false}};
-  return schema;
-}
-
-const Schema& MibSchema() {
-  static const Schema schema = {{"port"},
-                                {"counter_1", NumberValue},
-                                {"counter_1_unit"},
-                                {"counter_2", NumberValue},
-                                {"counter_2_unit"},
-                                {"counter_3", NumberValue},
-                                {"counter_3_unit"}};
-  return schema;
 }
 
 int ShowStatus(Session& s) {

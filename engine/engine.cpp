@@ -411,7 +411,9 @@ void Engine::SetAuthKey(int index, uint16_t key) {
 // ---------------------------------------------------------------- registers and EEPROM
 
 bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
-  return AskRegister(index, reg, value, timeoutMs) == Answer::Value;
+  const bool ok = AskRegister(index, reg, value, timeoutMs) == Answer::Value;
+  if (readObserver_) readObserver_(index, ok);
+  return ok;
 }
 
 // One get: the value, no answer within the time-out, or an error (no handle, a driver call

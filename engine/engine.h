@@ -148,6 +148,11 @@ class Engine {
   void SetErrorNotifier(std::function<void(const std::string&)> notifier) {
     errorNotifier_ = std::move(notifier);
   }
+  // Told of every register read: which switch, and whether it answered (the window says when
+  // the current switch stops answering).
+  void SetReadObserver(std::function<void(int switchIndex, bool ok)> observer) {
+    readObserver_ = std::move(observer);
+  }
 
   // The shared per-profile tables (the factory-default value column is written by saves).
   FactoryDefaultList& FactoryDefaults(ProfileKind kind);
@@ -195,6 +200,7 @@ class Engine {
   std::string databaseLoadError_;  // why the last load failed; a save then leaves the file alone
   std::string databasePath_ = kDatabaseFileName;
   std::function<void(const std::string&)> errorNotifier_;
+  std::function<void(int, bool)> readObserver_;
 
   std::array<FactoryDefaultList, 3> factoryDefaults_;
   std::array<EepromImageMap, 3> eepromMaps_;

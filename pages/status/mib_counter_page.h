@@ -5,8 +5,12 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <optional>
+
 #include "pages/common/page.h"
 #include "pages/widgets/dialog_runner.h"
+#include "pages/status/auto_refresh_widget.h"
+#include "pages/status/mib_rate_logic.h"
 
 namespace brisfell {
 
@@ -17,6 +21,8 @@ class MibCounterPage : public Page {
   QTreeWidget* List() const { return list_; }
   QPushButton* Button(const QString& text) const;
   void Refresh() override;
+  AutoRefreshWidget* AutoRefresh() const { return autoRefresh_; }
+  bool LastRefreshOk() const { return lastOk_; }
   // Tests replace exec() of the counter dialog.
   void SetDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
 
@@ -27,9 +33,16 @@ class MibCounterPage : public Page {
   void Config(bool fromButton);
   // Refreshes when the action asks for it.
   void Act(bool (*action)(PageContext&));
+  // The list's headers: with or without the rate columns.
+  void SetColumns(const Table& table);
 
   QPointer<QTreeWidget> list_;
   QPointer<QWidget> window_;
+  QPointer<AutoRefreshWidget> autoRefresh_;
+  // While auto refresh runs: the previous reading, for the rates.
+  std::optional<MibReading> previous_;
+  bool lastOk_ = false;
+  bool automatic_ = false;
   DialogRunner runDialog_ = ExecDialog;
 };
 

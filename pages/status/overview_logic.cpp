@@ -13,6 +13,21 @@ std::string ShownPort(const Engine& engine, int index, int chipPort) {
 
 }  // namespace
 
+UpLink FindUpLink(const Engine& engine, int index) {
+  UpLink link;
+  const SwitchRecord* r = engine.GetSwitchRecord(index);
+  if (!r) return {-1, kNotAvailable, kNotAvailable};
+  link.downLinkPort = ShownPort(engine, index, r->downLinkPort);
+  for (int u = 0; u < engine.SwitchCount() && link.upstream == -1; ++u) {
+    if (u == index) continue;
+    const SwitchRecord* candidate = engine.GetSwitchRecord(u);
+    if (candidate && candidate->mac == r->upLinkMac) link.upstream = u;
+  }
+  // The upstream port is translated with the upstream switch's own port map.
+  link.upLinkPort = link.upstream != -1 ? ShownPort(engine, link.upstream, r->upLinkPort) : kNotAvailable;
+  return link;
+}
+
 OverviewTables OverviewColumns() {
   OverviewTables t;
   t.devices.columns = {"Name", "MAC Address", "Chip ID", "Vendor ID"};
@@ -30,21 +45,10 @@ OverviewTables BuildOverview(const Engine& engine) {
   t.devices.rows.push_back(
       {r->modelName, FormatMac(r->mac), Format("0x%04X", r->chipId), Format("0x%08X", r->vendorId)});
 
-  // The upstream port is translated with the upstream switch's own port map.
-  int upstream = -1;
-  for (int u = 0; u < engine.SwitchCount() && upstream == -1; ++u) {
-    if (u == s) continue;
-    const SwitchRecord* candidate = engine.GetSwitchRecord(u);
-    if (candidate && candidate->mac == r->upLinkMac) upstream = u;
-  }
-  std::vector<std::string> row = {FormatMac(r->mac), ShownPort(engine, s, r->downLinkPort)};
-  if (upstream != -1) {
-    row.push_back(FormatMac(r->upLinkMac));
-    row.push_back(ShownPort(engine, upstream, r->upLinkPort));
-  } else {
-    row.push_back(kNotAvailable);
-    row.push_back(kNotAvailable);
-  }
+  const UpLink link = FindUpLink(engine, s);
+  std::vector<std::string> row = {FormatMac(r->mac), link.downLinkPort};
+  row.push_back(link.upstream != -1 ? FormatMac(r->upLinkMac) : kNotAvailable);
+  row.push_back(link.upLinkPort);
   t.topology.rows.push_back(std::move(row));
   return t;
 }

@@ -16,6 +16,16 @@ struct OverviewTables {
   Table topology;  // "Down Link MAC", "Down Link Port", "Up Link MAC", "Up Link Port"
 };
 
+// Where switch `index` hangs: the switch table index of its upstream switch (the first other
+// switch whose MAC is its upLinkMac; -1 when there is none) and both ends' shown ports, as the
+// topology list shows them ("na" for an upstream not found or a port the map cannot translate).
+struct UpLink {
+  int upstream = -1;
+  std::string downLinkPort;
+  std::string upLinkPort;
+};
+UpLink FindUpLink(const Engine& engine, int index);
+
 // Column headers only (what the page shows before it fills, and with no current switch).
 OverviewTables OverviewColumns();
 

@@ -20,7 +20,17 @@ void PortStatusPage::BuildControls(QWidget* window) {
   refresh_ = new QPushButton("Refresh", window);
   refresh_->setObjectName("refresh");
   QObject::connect(refresh_, &QPushButton::clicked, window, [this] { Refresh(); });
+  autoRefresh_ = new AutoRefreshWidget(
+      context_.engine,
+      [this] {
+        automatic_ = true;
+        Refresh();
+        automatic_ = false;
+        return lastOk_;
+      },
+      window);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(autoRefresh_);
   buttons->addStretch();
   buttons->addWidget(refresh_);
   layout->addLayout(buttons);
@@ -28,11 +38,15 @@ void PortStatusPage::BuildControls(QWidget* window) {
 
 void PortStatusPage::Refresh() {
   if (!list_) return;
+  const ListPlace place(list_);
   ClearReportList(list_);
+  // The timer's refreshes take a few milliseconds; a wait cursor would only flicker.
   std::optional<BusyCursor> busy;
-  if (Ready()) busy.emplace();
+  if (Ready() && !automatic_) busy.emplace();
   Table table;
-  if (RefreshPortStatus(context_, table)) FillReportList(list_, table);
+  lastOk_ = RefreshPortStatus(context_, table);
+  if (lastOk_) FillReportList(list_, table);
+  if (automatic_) place.Restore();
 }
 
 }  // namespace brisfell

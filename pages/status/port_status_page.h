@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include "pages/common/page.h"
+#include "pages/status/auto_refresh_widget.h"
 
 namespace brisfell {
 
@@ -15,7 +16,10 @@ class PortStatusPage : public Page {
 
   QTreeWidget* List() const { return list_; }
   QPushButton* RefreshButton() const { return refresh_; }
+  AutoRefreshWidget* AutoRefresh() const { return autoRefresh_; }
   void Refresh() override;
+  // Whether the last refresh read the switch.
+  bool LastRefreshOk() const { return lastOk_; }
 
  protected:
   void BuildControls(QWidget* window) override;
@@ -23,6 +27,9 @@ class PortStatusPage : public Page {
  private:
   QPointer<QTreeWidget> list_;
   QPointer<QPushButton> refresh_;
+  QPointer<AutoRefreshWidget> autoRefresh_;
+  bool lastOk_ = false;
+  bool automatic_ = false;  // the refresh running is the timer's
 };
 
 }  // namespace brisfell

@@ -1,0 +1,361 @@
+// The live view on the emulated segment, on virtual time: discovery on a worker thread while
+// the window goes on, the File and View menus, auto refresh and counter rates, the status bar
+// when the switch stops answering, the Traffic window and the network map.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTest>
+#include <condition_variable>
+#include <mutex>
+
+#include "app/composite_driver.h"
+#include "app/network_map_window.h"
+#include "app/traffic_window.h"
+#include "gui/app_support.h"
+#include "pages/common/report_list.h"
+#include "pages/status/mib_counter_page.h"
+#include "pages/status/port_status_page.h"
+#include "sim/segment.h"
+
+namespace brisfell::testing {
+namespace {
+
+// The emulated segment, whose adapter can be made to wait before it opens: the test then sees
+// the window while discovery is under way, and lets it go on.
+class GatedSegment : public sim::Segment {
+ public:
+  using sim::Segment::Segment;
+  std::unique_ptr<AdapterHandle> OpenAdapter(const uint8_t* name, bool wide) override {
+    if (gated_) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      released_.wait(lock, [this] { return open_; });
+      gated_ = false;
+    }
+    return sim::Segment::OpenAdapter(name, wide);
+  }
+  void Gate() {
+    gated_ = true;
+    open_ = false;
+  }
+  void Release() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    released_.notify_all();
+  }
+
+ private:
+  bool gated_ = false;
+  bool open_ = true;
+  std::mutex mutex_;
+  std::condition_variable released_;
+};
+
+struct LiveShell {
+  LiveShell() : segment(sim::DefaultScenario(), clock) {
+    composite.AddMember(segment);
+    rig = std::make_unique<ShellRig>(composite, clock);
+  }
+  MainWindow& Window() { return *rig->window; }
+  Engine& GetEngine() { return rig->engine; }
+  PageHost& Status() { return rig->Host(0); }
+  template <class P>
+  P& ShowStatusPage(int tab) {
+    Window().ShowGroup(0);
+    Status().ShowPage(tab);
+    return static_cast<P&>(*Status().CurrentPage());
+  }
+  sim::EmulatedSwitch& Emulated(int index) { return *segment.FindSwitch(GetEngine().GetSwitchRecord(index)->mac); }
+  std::string Mac(int index) { return FormatMac(GetEngine().GetSwitchRecord(index)->mac); }
+
+  sim::VirtualClock clock;
+  GatedSegment segment;
+  CompositeDriver composite;
+  std::unique_ptr<ShellRig> rig;
+};
+
+QString Cell(QTreeWidget* list, int row, int column) {
+  return row < list->topLevelItemCount() ? list->topLevelItem(row)->text(column) : QString();
+}
+
+TEST(LiveWindowTest, DiscoveryRunsOnAWorkerWhileTheWindowGoesOn) {
+  LiveShell s;
+  MainWindow& w = s.Window();
+  s.segment.Gate();
+  bool ranDuringDiscovery = false;
+  // Runs from the window's event loop while the worker waits at the gate.
+  QTimer::singleShot(0, &w, [&] {
+    ranDuringDiscovery = true;
+    EXPECT_TRUE(w.Discovering());
+    EXPECT_EQ(w.StatusText(), QString("Discovering on %1...").arg(w.AdapterSelector()->itemText(0)));
+    EXPECT_FALSE(w.DiscoveryProgress()->isHidden());
+    EXPECT_EQ(w.DiscoveryProgress()->maximum(), 1000);  // no remembered switch yet: the broadcast second
+    // Never a fatal assertion here: the worker must be released whatever happens.
+    EXPECT_TRUE(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+    EXPECT_EQ(w.SwitchSelector()->count(), 0);
+    for (QWidget* control : {static_cast<QWidget*>(w.AdapterSelector()), static_cast<QWidget*>(w.SwitchSelector()),
+                             static_cast<QWidget*>(w.GroupTabs())})
+      EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    for (QAction* action : {w.RefreshAction(), w.TrafficAction(), w.NetworkMapAction()}) EXPECT_FALSE(action->isEnabled());
+    // Nothing the operator could still reach touches the engine meanwhile.
+    w.ShowGroup(2);
+    EXPECT_EQ(w.CurrentGroup(), 0);
+    EXPECT_FALSE(w.RefreshCurrentPage());
+    EXPECT_EQ(w.ShowNetworkMap(), nullptr);
+    s.segment.Release();
+  });
+  w.SelectAdapter(0);
+  EXPECT_TRUE(ranDuringDiscovery);
+  // The same outcome as ever: the switches listed, switch 0 current, the Status group rebuilt.
+  EXPECT_FALSE(w.Discovering());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(w.DiscoveryProgress()->isHidden());
+  EXPECT_EQ(w.SwitchSelector()->count(), 5);
+  EXPECT_EQ(s.GetEngine().CurrentSwitchIndex(), 0);
+  EXPECT_EQ(w.StatusText(), QString("5 switches found on %1.").arg(w.AdapterSelector()->itemText(0)));
+  for (QWidget* control : {static_cast<QWidget*>(w.AdapterSelector()), static_cast<QWidget*>(w.SwitchSelector()),
+                           static_cast<QWidget*>(w.GroupTabs())})
+    EXPECT_TRUE(control->isEnabled());
+  EXPECT_TRUE(w.RefreshAction()->isEnabled());
+}
+
+TEST(LiveWindowTest, TheDatabasesMessageWaitsForTheWorkerAndIsShownHere) {
+  LiveShell s;
+  s.GetEngine().SetDatabasePath(s.rig->folder.filePath("missing/folder/qswrec.dat").toStdString());
+  s.Window().SelectAdapter(0);
+  // Loading and saving both failed; both boxes came up on this thread once discovery ended.
+  EXPECT_EQ(s.rig->prompt.MessageTexts(), (std::vector<std::string>{kOpenRecordFileFailed, kOpenRecordFileFailed}));
+  EXPECT_EQ(s.GetEngine().SwitchCount(), 5);
+}
+
+TEST(LiveWindowTest, ListeningWindowGrowsWithTheRememberedSwitches) {
+  const std::pair<qint64, int> cases[] = {{-1, 1000}, {0, 1000}, {7, 1000}, {8, 1100}, {40, 1500}, {1 << 20, 26600}};
+  for (const auto& [bytes, ms] : cases) EXPECT_EQ(DiscoveryListeningMs(bytes), ms) << bytes;
+}
+
+TEST(LiveWindowTest, FileAndViewMenus) {
+  LiveShell s;
+  MainWindow& w = s.Window();
+  EXPECT_EQ(w.QuitAction()->shortcut(), QKeySequence("Ctrl+Q"));
+  EXPECT_EQ(w.RefreshAction()->shortcut(), QKeySequence("F5"));
+  w.SelectAdapter(0);
+
+  // F5 on a page with a Refresh button presses it: the Port Status page reads its 30 registers.
+  s.ShowStatusPage<PortStatusPage>(1);
+  size_t frames = s.segment.FramesFromStation();
+  w.RefreshAction()->trigger();
+  EXPECT_EQ(s.segment.FramesFromStation() - frames, 30u);
+  // The Overview has none: nothing happens.
+  s.ShowStatusPage<Page>(0);
+  frames = s.segment.FramesFromStation();
+  EXPECT_FALSE(w.RefreshCurrentPage());
+  EXPECT_EQ(s.segment.FramesFromStation(), frames);
+
+  w.show();
+  ASSERT_TRUE(w.isVisible());
+  w.QuitAction()->trigger();
+  EXPECT_FALSE(w.isVisible());
+}
+
+TEST(AutoRefreshTest, RunsOnlyWhileOnAndEndsWithThePage) {
+  LiveShell s;
+  MainWindow& w = s.Window();
+  w.SelectAdapter(0);
+  auto& page = s.ShowStatusPage<PortStatusPage>(1);
+  AutoRefreshWidget* live = page.AutoRefresh();
+  ASSERT_NE(live, nullptr);
+  EXPECT_EQ(live->Box()->text(), "Auto refresh");
+  QStringList intervals;
+  for (int i = 0; i < live->Interval()->count(); ++i) intervals << live->Interval()->itemText(i);
+  EXPECT_EQ(intervals, QStringList({"1 s", "2 s", "5 s", "10 s"}));
+  EXPECT_FALSE(live->Running());  // off when the page comes up
+  EXPECT_FALSE(live->Timer()->isActive());
+  size_t frames = s.segment.FramesFromStation();
+  EXPECT_FALSE(live->Tick());
+  EXPECT_EQ(s.segment.FramesFromStation(), frames);
+
+  live->Interval()->setCurrentIndex(2);
+  live->Box()->setChecked(true);
+  EXPECT_TRUE(live->Timer()->isActive());
+  EXPECT_EQ(live->Timer()->interval(), 5000);
+  live->Interval()->setCurrentIndex(0);
+  EXPECT_EQ(live->Timer()->interval(), 1000);
+
+  // Each tick is one refresh; a port that went down shows at the next one.
+  const int chip = 1;
+  const int row = s.GetEngine().MapChipToPort(0, chip);
+  ASSERT_EQ(Cell(page.List(), row, 1), "Up");
+  sim::PortState down = s.Emulated(0).GetPortState(chip);
+  down.link = false;
+  s.Emulated(0).SetPortState(chip, down);
+  s.clock.Advance(1'000'000);
+  frames = s.segment.FramesFromStation();
+  EXPECT_TRUE(live->Tick());
+  EXPECT_EQ(s.segment.FramesFromStation() - frames, 30u);
+  EXPECT_EQ(Cell(page.List(), row, 1), "Down");
+
+  // A disabled page (discovery running) or another action holding the adapter: no read.
+  w.GroupTabs()->setEnabled(false);
+  EXPECT_FALSE(live->Tick());
+  w.GroupTabs()->setEnabled(true);
+  {
+    AdapterIo busy(s.GetEngine());
+    frames = s.segment.FramesFromStation();
+    EXPECT_FALSE(live->Tick());
+    EXPECT_EQ(s.segment.FramesFromStation(), frames);
+  }
+
+  // Leaving the page ends the timer with it; coming back, auto refresh is off again.
+  QPointer<QTimer> timer = live->Timer();
+  s.Status().ShowPage(2);
+  EXPECT_TRUE(timer.isNull());
+  auto& again = s.ShowStatusPage<PortStatusPage>(1);
+  EXPECT_FALSE(again.AutoRefresh()->Running());
+}
+
+TEST(AutoRefreshTest, MibCounterShowsRatesWhileItRuns) {
+  LiveShell s;
+  s.Window().SelectAdapter(0);
+  auto& page = s.ShowStatusPage<MibCounterPage>(2);
+  QTreeWidget* list = page.List();
+  EXPECT_EQ(list->columnCount(), 7);
+  page.AutoRefresh()->Box()->setChecked(true);  // reads at once: the first reading
+  ASSERT_EQ(list->columnCount(), 10);
+  EXPECT_EQ(list->headerItem()->text(3), "Per second");
+  const int row = s.GetEngine().MapChipToPort(0, 1);  // counts bytes: 512000 in, 604000 out a second
+  EXPECT_EQ(Cell(list, row, 3), "");
+
+  s.clock.Advance(2'000'000);
+  ASSERT_TRUE(page.AutoRefresh()->Tick());
+  EXPECT_EQ(Cell(list, row, 2), "Rx bytes");
+  EXPECT_NEAR(Cell(list, row, 3).toDouble(), 512000, 512000 * 0.01);
+  EXPECT_NEAR(Cell(list, row, 6).toDouble(), 604000, 604000 * 0.01);
+  // The operator's place in the list survives the automatic refresh.
+  list->topLevelItem(5)->setSelected(true);
+  s.clock.Advance(2'000'000);
+  ASSERT_TRUE(page.AutoRefresh()->Tick());
+  EXPECT_EQ(SelectionMark(list), 5);
+
+  page.AutoRefresh()->Box()->setChecked(false);
+  EXPECT_EQ(list->columnCount(), 7);
+  EXPECT_EQ(list->headerItem()->text(3), "Counter 2");
+}
+
+TEST(NoReplyTest, StatusBarNamesTheSwitchThatStoppedAnswering) {
+  LiveShell s;
+  MainWindow& w = s.Window();
+  w.SelectAdapter(0);
+  const QString found = w.StatusText();
+  auto& page = s.ShowStatusPage<PortStatusPage>(1);
+  ASSERT_GT(page.List()->topLevelItemCount(), 0);
+
+  s.Emulated(0).SetMuted(true);
+  page.RefreshButton()->click();
+  EXPECT_EQ(page.List()->topLevelItemCount(), 0);
+  EXPECT_EQ(w.StatusText().toStdString(), "No reply from " + s.Mac(0) + ": check the cable or the key");
+
+  // Auto refresh gives up after a tick without answer instead of waiting out one time-out after another.
+  page.AutoRefresh()->Box()->setChecked(true);
+  EXPECT_TRUE(page.AutoRefresh()->Tick());
+  EXPECT_FALSE(page.AutoRefresh()->Running());
+  EXPECT_FALSE(page.AutoRefresh()->Timer()->isActive());
+
+  s.Emulated(0).SetMuted(false);
+  page.RefreshButton()->click();
+  EXPECT_EQ(w.StatusText(), found);
+
+  // Choosing another switch clears the complaint; its own reads tell about it.
+  s.Emulated(0).SetMuted(true);
+  page.RefreshButton()->click();
+  ASSERT_NE(w.StatusText(), found);
+  w.SelectSwitch(1);
+  EXPECT_EQ(w.StatusText(), found);
+}
+
+TEST(TrafficWindowTest, PlotsTheChosenPortsAndNamesThoseNotCountingBytes) {
+  LiveShell s;
+  MainWindow& w = s.Window();
+  w.SelectAdapter(0);
+  TrafficWindow* t = w.ShowTraffic();
+  ASSERT_NE(t, nullptr);
+  // Shown: sampling at once, on the core switch's only byte-counting port.
+  const int port1 = s.GetEngine().MapChipToPort(0, 1);
+  EXPECT_EQ(t->Recorder().Chosen(), std::vector<int>{port1});
+  EXPECT_EQ(t->PortList()->item(port1)->checkState(), Qt::Checked);
+  EXPECT_EQ(t->PortList()->count(), 24);
+  EXPECT_TRUE(t->Timer()->isActive());
+  EXPECT_EQ(t->Timer()->interval(), 2000);
+
+  s.clock.Advance(2'000'000);
+  ASSERT_TRUE(t->SampleNow());
+  const TrafficSample& last = t->Recorder().Series().at(0).samples.back();
+  ASSERT_TRUE(last.rx.has_value());
+  EXPECT_NEAR(*last.rx, 512000, 512000 * 0.01);
+  ASSERT_EQ(t->Chart()->series().size(), 2);  // Rx and Tx of port 1
+  EXPECT_EQ(t->Chart()->series()[0]->name(), "Port 1 Rx");
+
+  // A port counting packets: a note, and no line for it.
+  const int packets = s.GetEngine().MapChipToPort(0, 4);
+  t->PortList()->item(packets)->setCheckState(Qt::Checked);
+  s.clock.Advance(2'000'000);
+  ASSERT_TRUE(t->SampleNow());
+  const QString label = QString::fromStdString(PortLabel(packets));
+  EXPECT_TRUE(t->Notes()->text().contains(QString("Port %1: counter 1 counts Rx packets, not bytes.").arg(label)))
+      << t->Notes()->text().toStdString();
+  EXPECT_EQ(t->Chart()->series().size(), 2);
+
+  // Disabled while discovery runs: no sample.
+  t->setEnabled(false);
+  const size_t frames = s.segment.FramesFromStation();
+  EXPECT_FALSE(t->SampleNow());
+  EXPECT_EQ(s.segment.FramesFromStation(), frames);
+  t->setEnabled(true);
+
+  // Another switch: the history starts over on that switch's ports.
+  w.SelectSwitch(1);
+  EXPECT_EQ(t->PortList()->count(), s.GetEngine().PortCount(1));
+  for (const auto& series : t->Recorder().Series()) EXPECT_LE(series.samples.size(), 1u);
+
+  // A switch that stops answering stops the sampling, and the window says why.
+  s.Emulated(1).SetMuted(true);
+  s.clock.Advance(2'000'000);
+  EXPECT_FALSE(t->SampleNow());
+  EXPECT_FALSE(t->SamplingBox()->isChecked());
+  EXPECT_FALSE(t->Timer()->isActive());
+  EXPECT_TRUE(t->Notes()->text().startsWith(QString::fromStdString("No reply from " + s.Mac(1))));
+  t->hide();
+}
+
+TEST(NetworkMapWindowTest, ClickingASwitchMakesItCurrent) {
+  LiveShell s;
+  MainWindow& w = s.Window();
+  w.show();
+  w.SelectAdapter(0);
+  w.ShowGroup(1);
+  NetworkMapWindow* map = w.ShowNetworkMap();
+  ASSERT_NE(map, nullptr);
+  QApplication::processEvents();  // lays the window out
+  ASSERT_EQ(map->Map().nodes.size(), 6u);
+
+  // The station is not a switch: nothing happens.
+  QTest::mouseClick(map->View()->viewport(), Qt::LeftButton, {}, map->NodeCentreInView(0));
+  EXPECT_EQ(s.GetEngine().CurrentSwitchIndex(), 0);
+  EXPECT_EQ(w.CurrentGroup(), 1);
+
+  const int node = map->Map().NodeOfSwitch(3);
+  ASSERT_GT(node, 0);
+  QTest::mouseClick(map->View()->viewport(), Qt::LeftButton, {}, map->NodeCentreInView(node));
+  EXPECT_EQ(s.GetEngine().CurrentSwitchIndex(), 3);
+  EXPECT_EQ(w.SwitchSelector()->currentIndex(), 3);
+  EXPECT_EQ(w.CurrentGroup(), 0);  // as choosing it in the selector: the Status group again
+
+  // A new discovery draws the map anew; switch 0 is current again.
+  w.SelectAdapter(0);
+  EXPECT_EQ(map->Map().nodes.size(), 6u);
+  EXPECT_EQ(s.GetEngine().CurrentSwitchIndex(), 0);
+  map->hide();
+  w.hide();
+}
+
+}  // namespace
+}  // namespace brisfell::testing
