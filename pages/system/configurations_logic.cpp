@@ -34,8 +34,11 @@ class ReplacingFile {
     std::error_code ec;
     fs::path target = chosen;
     // A link stays a link: the file it names is the one replaced.
-    if (fs::is_symlink(fs::symlink_status(target, ec))) target = fs::weakly_canonical(target, ec);
-    if (ec || target.filename().empty()) return false;
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+      target = fs::weakly_canonical(target, ec);
+      if (ec) return false;
+    }
+    if (target.filename().empty()) return false;
     target_ = target.string();
     const mode_t mode = 0666;
     struct stat st {};
