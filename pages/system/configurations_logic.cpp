@@ -131,6 +131,7 @@ SaveFileResult SaveConfigToFile(PageContext& ctx, const ProgressFn& progress) {
   // The model's list is the same for every switch of the model; this save fills a copy.
   result.rows = *record->factoryDefaults;
   const int total = static_cast<int>(result.rows.size());
+  Report(progress, 0, total);
   {
     AdapterIo io(ctx.engine);
     for (int i = 0; i < total; ++i) {
@@ -192,6 +193,7 @@ LoadFileResult LoadConfigFromFile(PageContext& ctx, const ProgressFn& progress) 
     return result;
   }
 
+  Report(progress, 0, result.entries);
   AdapterIo io(ctx.engine);
   for (int i = 0; i < result.entries; ++i) {
     const ConfigEntry& entry = file.entries[i];
@@ -225,6 +227,7 @@ EepromSaveResult SaveToEeprom(PageContext& ctx, const ProgressFn& progress, int 
   const int index = ctx.Switch();
   const EepromImageMap& map = *record->eepromMap;
   if (total < 0) total = base + static_cast<int>(map.size());
+  if (base == 0) Report(progress, 0, total);
 
   AdapterIo io(ctx.engine);
   auto fail = [&](EepromOutcome outcome, const char* text, const EepromImageRow& row) {
@@ -291,6 +294,7 @@ FactoryDefaultResult FactoryDefault(PageContext& ctx, const ProgressFn& progress
   const int mapRows = throughEeprom && record->eepromMap ? static_cast<int>(record->eepromMap->size()) : 0;
   const int total = writes + mapRows;
 
+  Report(progress, 0, total);
   {
     AdapterIo io(ctx.engine);
     for (const auto& row : list) {
@@ -323,6 +327,7 @@ ConfigDiffResult DiffConfig(PageContext& ctx, const ConfigFile& file, const Prog
   result.ran = true;
   const int index = ctx.Switch();
   const int total = static_cast<int>(file.entries.size());
+  Report(progress, 0, total);
   AdapterIo io(ctx.engine);
   for (int i = 0; i < total; ++i) {
     const ConfigEntry& entry = file.entries[i];

@@ -44,7 +44,8 @@ constexpr int kMaxPortsWithEepromImage = 24;
 // The factory default skips this register.
 constexpr uint16_t kFactoryDefaultSkippedRegister = 0x0616;
 
-// Called after each step of a long action: `done` of `total` steps.
+// Called with 0 when an action starts talking to the switch (after its questions and file
+// dialogs), then after each step: `done` of `total` steps.
 using ProgressFn = std::function<void(int done, int total)>;
 
 // The name the save dialog proposes for a switch.
@@ -106,7 +107,8 @@ struct EepromSaveResult {
 
 // SaveToEeprom: copies the registers of the model's EEPROM map into the EEPROM, writing only
 // words that differ. Shows its failure message itself. `base` and `total` place its steps in
-// a longer action's progress (0 and the map's row count on its own).
+// a longer action's progress (0 and the map's row count on its own; with a base above 0 the
+// start was reported by the longer action).
 EepromSaveResult SaveToEeprom(PageContext& ctx, const ProgressFn& progress = {}, int base = 0, int total = -1);
 // Save to Hardware: asks first (except on the switch that keeps its key in EEPROM), then
 // SaveToEeprom.
