@@ -43,7 +43,8 @@ class ReplacingFile {
     const mode_t mode = 0666;
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) return false;
+    // A file the operator may not write stays as it is, as when it was opened for writing.
+    if (exists && (!S_ISREG(st.st_mode) || ::access(target_.c_str(), W_OK) != 0)) return false;
     std::random_device seed;
     std::mt19937 rng(seed());
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -132,19 +133,22 @@ SaveFileResult SaveConfigToFile(PageContext& ctx, const ProgressFn& progress) {
   result.rows = *record->factoryDefaults;
   const int total = static_cast<int>(result.rows.size());
   Report(progress, 0, total);
+  bool read = true;
   {
     AdapterIo io(ctx.engine);
-    for (int i = 0; i < total; ++i) {
+    for (int i = 0; i < total && read; ++i) {
       ConfigEntry& row = result.rows[i];
       uint32_t value = 0;
-      if (!ctx.engine.ReadRegister(index, static_cast<uint16_t>(row.reg), value, kRegisterTimeoutMs)) {
-        FileError(ctx, kGetRegisterFailed);
-        result.outcome = ConfigOutcome::ReadFailed;
-        return result;
-      }
+      read = ctx.engine.ReadRegister(index, static_cast<uint16_t>(row.reg), value, kRegisterTimeoutMs);
       row.value = value & row.mask;
-      Report(progress, i + 1, total);
+      if (read) Report(progress, i + 1, total);
     }
+  }
+  if (!read) {
+    file.Abandon();
+    FileError(ctx, kGetRegisterFailed);
+    result.outcome = ConfigOutcome::ReadFailed;
+    return result;
   }
 
   if (!file.Commit(EncodeConfigFile(record->mac, result.rows))) {
@@ -229,34 +233,48 @@ EepromSaveResult SaveToEeprom(PageContext& ctx, const ProgressFn& progress, int 
   if (total < 0) total = base + static_cast<int>(map.size());
   if (base == 0) Report(progress, 0, total);
 
-  AdapterIo io(ctx.engine);
-  auto fail = [&](EepromOutcome outcome, const char* text, const EepromImageRow& row) {
-    ctx.prompt.Message(kApplicationTitle, text, PromptIcon::Error);
-    result.outcome = outcome;
-    result.failedRegister = static_cast<uint16_t>(row.reg);
-    result.failedAddress = static_cast<uint16_t>(row.address);
-    return result;
-  };
-  for (const EepromImageRow& row : map) {
-    const uint16_t address = static_cast<uint16_t>(row.address);
-    uint32_t value = 0;
-    if (!ctx.engine.ReadRegister(index, static_cast<uint16_t>(row.reg), value, kRegisterTimeoutMs))
-      return fail(EepromOutcome::RegisterReadFailed, kGetRegisterFailed, row);
-    uint8_t low = 0, high = 0;
-    if (!ctx.engine.ReadEepromByte(index, address, low, kEepromTimeoutMs) ||
-        !ctx.engine.ReadEepromByte(index, static_cast<uint16_t>(address + 1), high, kEepromTimeoutMs))
-      return fail(EepromOutcome::EepromReadFailed, kEepromReadFailed, row);
-    const uint32_t v = value & row.mask;
-    if (static_cast<uint32_t>(low + 256 * high) != v) {
-      if (!ctx.engine.WriteEepromByte(index, address, static_cast<uint8_t>(v & 0xFF), kEepromTimeoutMs) ||
-          !ctx.engine.WriteEepromByte(index, static_cast<uint16_t>(address + 1), static_cast<uint8_t>((v >> 8) & 0xFF),
-                                      kEepromTimeoutMs))
-        return fail(EepromOutcome::EepromWriteFailed, kEepromWriteFailed, row);
-      ++result.wordsWritten;
+  // The adapter is closed before a failure is shown.
+  const char* failure = nullptr;
+  {
+    AdapterIo io(ctx.engine);
+    for (const EepromImageRow& row : map) {
+      const uint16_t address = static_cast<uint16_t>(row.address);
+      result.failedRegister = static_cast<uint16_t>(row.reg);
+      result.failedAddress = address;
+      uint32_t value = 0;
+      if (!ctx.engine.ReadRegister(index, static_cast<uint16_t>(row.reg), value, kRegisterTimeoutMs)) {
+        result.outcome = EepromOutcome::RegisterReadFailed;
+        failure = kGetRegisterFailed;
+        break;
+      }
+      uint8_t low = 0, high = 0;
+      if (!ctx.engine.ReadEepromByte(index, address, low, kEepromTimeoutMs) ||
+          !ctx.engine.ReadEepromByte(index, static_cast<uint16_t>(address + 1), high, kEepromTimeoutMs)) {
+        result.outcome = EepromOutcome::EepromReadFailed;
+        failure = kEepromReadFailed;
+        break;
+      }
+      const uint32_t v = value & row.mask;
+      if (static_cast<uint32_t>(low + 256 * high) != v) {
+        if (!ctx.engine.WriteEepromByte(index, address, static_cast<uint8_t>(v & 0xFF), kEepromTimeoutMs) ||
+            !ctx.engine.WriteEepromByte(index, static_cast<uint16_t>(address + 1),
+                                        static_cast<uint8_t>((v >> 8) & 0xFF), kEepromTimeoutMs)) {
+          result.outcome = EepromOutcome::EepromWriteFailed;
+          failure = kEepromWriteFailed;
+          break;
+        }
+        ++result.wordsWritten;
+      }
+      ++result.words;
+      Report(progress, base + result.words, total);
     }
-    ++result.words;
-    Report(progress, base + result.words, total);
   }
+  if (failure) {
+    ctx.prompt.Message(kApplicationTitle, failure, PromptIcon::Error);
+    return result;
+  }
+  result.failedRegister = 0;
+  result.failedAddress = 0;
   result.outcome = EepromOutcome::Saved;
   return result;
 }

@@ -148,18 +148,5 @@ TEST_F(ConfigurationsWidget, ButtonsAreDisabledAndProgressShownWhileAnActionRuns
   EXPECT_EQ(sw.WritesTo(0x0000), std::vector<uint32_t>{}) << "the clicks from inside did nothing";
 }
 
-TEST_F(ConfigurationsWidget, TwentySixPortFactoryDefaultEndsWithASoftReset) {
-  auto& sw = Use(26);
-  ConfigurationsPage page(ctx);
-  page.CreateWindow(&host);
-  page.SaveToHardwareButton()->click();  // hidden and disabled: nothing
-  EXPECT_TRUE(sw.WriteLog().empty());
-  page.FactoryDefaultButton()->click();
-  EXPECT_EQ(sw.WriteLog().back(), (sim::RegisterWrite{0x0000, 1}));
-  EXPECT_FALSE(sw.WasWritten(0x0616));
-  EXPECT_TRUE(prompt.shown.empty());
-  EXPECT_EQ(Enabled(page), (std::vector<bool>{true, true, true, false}));
-}
-
 }  // namespace
 }  // namespace brisfell::testing

@@ -152,17 +152,6 @@ TEST(ConfigFileFormat, WhatALoadAcceptsAndRefuses) {
   }
 }
 
-TEST(ConfigFileFormat, DataIsTakenFromTheOffsetTheHeaderGives) {
-  auto b = FileWith(Entries(2, 0x0700), 64);
-  std::fill(b.begin() + 48, b.begin() + 64, 0xEE);  // bytes between header and data are not entries
-  const ConfigParse p = Parse(b);
-  ASSERT_TRUE(p.file) << p.problem;
-  ASSERT_EQ(p.file->entries.size(), 2u);
-  EXPECT_EQ(p.file->entries[0].reg, 0x0700u);
-  EXPECT_EQ(p.file->entries[1].reg, 0x0701u);
-  EXPECT_EQ(p.file->header.dataOffset, 64u);
-}
-
 // Random buffers, truncated and damaged saves: the parser must never read outside the buffer
 // (the sanitizers watch), and whatever it accepts must hold together.
 TEST(ConfigFileFormat, ParserSurvivesRandomAndDamagedInput) {
