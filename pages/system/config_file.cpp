@@ -4,6 +4,10 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/registers.h"
+#include "pages/features/feature_forms.h"
+#include "pages/vlan/vlan_control_form.h"
+
 namespace brisfell {
 namespace {
 
@@ -125,36 +129,53 @@ std::optional<ConfigParse> ReadConfigFile(const std::string& path) {
 }
 
 std::string ConfigRegisterMeaning(uint16_t reg) {
-  auto pair = [](const char* name, int first) { return Format("%s, chip ports %d and %d", name, first, first + 1); };
-  if (reg == 0x0200) return "global control, loop detection";
-  if (reg == 0x0201) return "management-unauthorised ports, chip ports 0-15";
-  if (reg == 0x0202) return "management-unauthorised ports, chip ports 16-25";
-  if (reg >= 0x020A && reg <= 0x0216) return pair("PortBandwidth", 2 * (reg - 0x020A));
-  if (reg >= 0x0219 && reg <= 0x021E) return "shown by no page";
-  if (reg >= 0x0300 && reg <= 0x0302) return "shown by no page";
-  if (reg == 0x0307) return "TrunkEnable";
-  if (reg == 0x0308) return "IGMP snooping enable";
-  if (reg == 0x030B) return "VlanControl";
-  if (reg >= 0x030C && reg <= 0x0318) return pair("PortVlanIndex", 2 * (reg - 0x030C));
-  if (reg >= 0x0319 && reg <= 0x031C) {
-    const int first = 8 * (reg - 0x0319);
+  // Registers of 13 (or 4) in a row, one for each two (or eight) chip ports.
+  auto in = [reg](uint16_t first, int count) { return reg >= first && reg < first + count; };
+  auto pair = [reg](const char* name, uint16_t first) {
+    const int port = 2 * (reg - first);
+    return Format("%s, chip ports %d and %d", name, port, port + 1);
+  };
+  if (reg == kRegGlobalControl) return "global control, loop detection";
+  if (reg == kRegUnauthorisedLow) return "management-unauthorised ports, chip ports 0-15";
+  if (reg == kRegUnauthorisedHigh) return "management-unauthorised ports, chip ports 16-25";
+  if (in(kRegPortBandwidth, kPortPairRegisters)) return pair("PortBandwidth", kRegPortBandwidth);
+  if (in(0x0219, 6) || in(0x0300, 3) || in(kRegVlanTable + 96, 2)) return "shown by no page";
+  if (reg == kRegTrunkEnable) return "TrunkEnable";
+  if (reg == kRegIgmpControl) return "IGMP snooping enable";
+  if (reg == kRegVlanControl) return "VlanControl";
+  if (in(kRegPortVlanIndex, kPortPairRegisters)) return pair("PortVlanIndex", kRegPortVlanIndex);
+  if (in(kRegPortTagControl, 4)) {
+    const int first = 8 * (reg - kRegPortTagControl);
     return Format("PortTagControl, chip ports %d-%d", first, first + 7);
   }
-  if (reg >= 0x031D && reg <= 0x037C) {
-    const int k = (reg - 0x031D) / 3;
+  if (in(kRegVlanTable, 96)) {
     static const char* kParts[3] = {"members, chip ports 0-15", "members, chip ports 16-25", "VLAN ID"};
-    return Format("VlanTable entry %d, %s", k, kParts[(reg - 0x031D) % 3]);
+    return Format("VlanTable entry %d, %s", (reg - kRegVlanTable) / 3, kParts[(reg - kRegVlanTable) % 3]);
   }
-  if (reg == 0x037D || reg == 0x037E) return "shown by no page";
-  if (reg == 0x0400) return "QoS control";
-  if (reg == 0x0401) return "forced high-priority ports, chip ports 0-15";
-  if (reg == 0x0402) return "forced high-priority ports, chip ports 16-25";
-  if (reg == 0x0607) return "global control, back pressure and storm filtering";
-  if (reg == 0x0608) return "PortDisable, chip ports 0-15";
-  if (reg == 0x0609) return "PortDisable, chip ports 16-25";
-  if (reg >= 0x060A && reg <= 0x0616) return pair("PortAdvertise", 2 * (reg - 0x060A));
-  if (reg >= 0x0700 && reg <= 0x070C) return pair("MibSelect", 2 * (reg - 0x0700));
+  if (reg == kRegQosControl) return "QoS control";
+  if (reg == kRegHighPriorityLow) return "forced high-priority ports, chip ports 0-15";
+  if (reg == kRegHighPriorityHigh) return "forced high-priority ports, chip ports 16-25";
+  if (reg == kRegPortControl) return "global control, back pressure and storm filtering";
+  if (reg == kRegPortDisable) return "PortDisable, chip ports 0-15";
+  if (reg == kRegPortDisable + 1) return "PortDisable, chip ports 16-25";
+  if (in(kRegPortAdvertise, kPortPairRegisters)) return pair("PortAdvertise", kRegPortAdvertise);
+  if (in(kRegMibSelect, kMibSelectRegisters)) return pair("MibSelect", kRegMibSelect);
   return "";
+}
+
+std::vector<std::string> ConfigRegisterFields(uint16_t reg) {
+  std::vector<std::string> out;
+  for (const FormSpec* spec : {&GlobalConfigForm(), &QosForm(), &IgmpForm(), &VlanControlForm()}) {
+    for (const FormField& f : spec->fields) {
+      if (f.MaskIn(reg, kMaxChipPorts) == 0) continue;
+      std::string label = f.label;
+      const size_t first = label.find_first_not_of(' ');
+      label = first == std::string::npos ? "" : label.substr(first);
+      if (!label.empty() && label.back() == ':') label.pop_back();
+      if (!label.empty()) out.push_back(label);
+    }
+  }
+  return out;
 }
 
 }  // namespace brisfell

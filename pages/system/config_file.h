@@ -68,5 +68,8 @@ std::optional<ConfigParse> ReadConfigFile(const std::string& path);
 
 // What a register of the configuration lists holds, in words ("" for a register no list has).
 std::string ConfigRegisterMeaning(uint16_t reg);
+// The captions of the page controls that show bits of the register, as the pages print them
+// (empty where no page table holds it).
+std::vector<std::string> ConfigRegisterFields(uint16_t reg);
 
 }  // namespace brisfell

@@ -208,8 +208,10 @@ LoadFileResult LoadConfigFromFile(PageContext& ctx, const ProgressFn& progress) 
       result.unread.push_back(reg);
     } else {
       // Only the masked bits come from the file, even when its saved value has others set.
-      ctx.engine.WriteRegister(index, reg, (entry.value & entry.mask) | (current & ~entry.mask));
+      const uint32_t value = (entry.value & entry.mask) | (current & ~entry.mask);
+      ctx.engine.WriteRegister(index, reg, value);
       ++result.written;
+      if (value != current) result.changed.push_back({reg, current, value});
     }
     Report(progress, i + 1, result.entries);
   }
@@ -335,6 +337,35 @@ FactoryDefaultResult FactoryDefault(PageContext& ctx, const ProgressFn& progress
   ctx.engine.WriteRegister(index, kRegReset, kHardwareReset);
   result.reset = ResetSent::Hardware;
   return result;
+}
+
+// ---------------------------------------------------------------- outcomes
+
+Outcome ToOutcome(ConfigOutcome outcome) {
+  switch (outcome) {
+    case ConfigOutcome::Done: return Outcome::Done();
+    case ConfigOutcome::NotReady: return Outcome::NothingToDo("no switch is selected");
+    case ConfigOutcome::Cancelled: return Outcome::NothingToDo("no file was chosen");
+    case ConfigOutcome::Declined: return Outcome::Declined();
+    case ConfigOutcome::OpenFileFailed: return Outcome::Refused(kOpenFileFailed);
+    case ConfigOutcome::ReadFailed: return Outcome::Refused(kGetRegisterFailed);
+    case ConfigOutcome::InvalidFile: return Outcome::Refused(kInvalidFileFormat);
+  }
+  return Outcome::Refused("");
+}
+
+Outcome ToOutcome(EepromOutcome outcome) {
+  switch (outcome) {
+    case EepromOutcome::Saved: return Outcome::Done();
+    case EepromOutcome::NotReady: return Outcome::NothingToDo("no switch is selected");
+    case EepromOutcome::NotOffered:
+      return Outcome::Refused("Save to Hardware is offered only for switches of up to 24 ports");
+    case EepromOutcome::Declined: return Outcome::Declined();
+    case EepromOutcome::RegisterReadFailed: return Outcome::Refused(kGetRegisterFailed);
+    case EepromOutcome::EepromReadFailed: return Outcome::Refused(kEepromReadFailed);
+    case EepromOutcome::EepromWriteFailed: return Outcome::Refused(kEepromWriteFailed);
+  }
+  return Outcome::Refused("");
 }
 
 // ---------------------------------------------------------------- comparing

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/common/outcome.h"
 #include "pages/common/page_context.h"
 #include "pages/system/config_file.h"
 
@@ -72,6 +73,14 @@ struct SaveFileResult {
   std::vector<ConfigEntry> rows;
 };
 
+// A register whose value a load changed.
+struct RegisterChange {
+  uint16_t reg = 0;
+  uint32_t before = 0;
+  uint32_t after = 0;
+  bool operator==(const RegisterChange&) const = default;
+};
+
 struct LoadFileResult {
   ConfigOutcome outcome = ConfigOutcome::NotReady;
   std::string path;
@@ -79,6 +88,7 @@ struct LoadFileResult {
   int entries = 0;      // entries in the file
   int written = 0;      // registers written (the soft reset not counted)
   std::vector<uint16_t> unread;  // registers left alone because their read failed
+  std::vector<RegisterChange> changed;  // registers written with a value other than the one read
 };
 
 // Save to File: the file name comes from the prompt's save dialog. The file is written to a
@@ -138,6 +148,11 @@ struct ConfigDiffResult {
   std::vector<ConfigDifference> differences;
   std::vector<uint16_t> unread;  // registers whose read failed
 };
+
+// The same outcomes in the terms every page uses. Failures the page showed a box for are
+// refusals carrying the box's text.
+Outcome ToOutcome(ConfigOutcome outcome);
+Outcome ToOutcome(EepromOutcome outcome);
 
 // Compares each entry of a file with the switch under the entry's mask; reads only.
 ConfigDiffResult DiffConfig(PageContext& ctx, const ConfigFile& file, const ProgressFn& progress = {});

@@ -234,6 +234,10 @@ TEST(ConfigFileFormat, EveryListedRegisterIsDescribed) {
   EXPECT_EQ(ConfigRegisterMeaning(0x037C), "VlanTable entry 31, VLAN ID");
   EXPECT_EQ(ConfigRegisterMeaning(0x060B), "PortAdvertise, chip ports 2 and 3");
   EXPECT_EQ(ConfigRegisterMeaning(0x0555), "");
+  EXPECT_EQ(ConfigRegisterMeaning(0x0217), "") << "the EEPROM window is in no list";
+  EXPECT_EQ(ConfigRegisterFields(0x0200), std::vector<std::string>{"Loop Port Detection"});
+  EXPECT_EQ(ConfigRegisterFields(0x0402), std::vector<std::string>{"Force Set High Priority Port"});
+  EXPECT_TRUE(ConfigRegisterFields(0x060A).empty());
 }
 
 }  // namespace

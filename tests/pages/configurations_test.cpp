@@ -163,33 +163,22 @@ TEST_F(ConfigurationsTest, TwoSwitchesOfOneModelEachGetTheirOwnFile) {
 }
 
 TEST_F(ConfigurationsTest, AFailedSaveLeavesThePreviousFileAsItWas) {
-  DroppingDriver drop{sim.segment};
-  Engine engine{drop, sim.clock};
-  PageContext c{engine, prompt};
-  engine.SetDatabasePath(sim.DatabasePath());
-  engine.EnumerateAdapters();
-  ASSERT_GT(engine.DiscoverSwitches(0, false), 0);
-  engine.SetCurrentSwitchIndex(sim.IndexOfVendor(kCore24));
-  auto& sw = sim.Emulated(sim.IndexOfVendor(kCore24));
-
+  auto& sw = UseVendor(kCore24);
   const std::string path = Path("kept.qsw");
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
   Write(path, old);
-  drop.DropGets(0x0400, 1);  // well into the list
-  sw.ClearLog();
-  prompt.fileNames.push_back(path);
-  EXPECT_EQ(SaveConfigToFile(c).outcome, ConfigOutcome::ReadFailed);
+  sw.FailReads(0x0400, 1);  // well into the list
+  EXPECT_EQ(SaveTo(path).outcome, ConfigOutcome::ReadFailed);
   EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>{"Get register failed!"});
   EXPECT_EQ(prompt.shown.back().title, "Error");
   EXPECT_EQ(prompt.shown.back().icon, PromptIcon::Error);
   EXPECT_GT(sw.ReadLog().size(), 100u);
   EXPECT_EQ(Bytes(path), old);
   EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"kept.qsw"});
-  EXPECT_FALSE(engine.IoOpen());
+  EXPECT_FALSE(sim.engine.IoOpen());
 
   // The same save without the loss replaces the file whole.
-  prompt.fileNames.push_back(path);
-  ASSERT_EQ(SaveConfigToFile(c).outcome, ConfigOutcome::Done);
+  ASSERT_EQ(SaveTo(path).outcome, ConfigOutcome::Done);
   EXPECT_EQ(Bytes(path).size(), 2768u);
   EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"kept.qsw"});
 }
@@ -245,6 +234,11 @@ TEST_F(ConfigurationsTest, LoadPutsBackTheSavedBitsAndKeepsTheOthers) {
       EXPECT_EQ(sw.Register(r) & row.mask, saved[r] & row.mask) << std::hex << r;
       EXPECT_EQ(sw.Register(r) & ~row.mask, atLoad[r] & ~row.mask) << std::hex << r;
     }
+    std::vector<RegisterChange> changed;
+    for (uint16_t r : ListRegisters())
+      if (sw.Register(r) != atLoad[r]) changed.push_back({r, atLoad[r], sw.Register(r)});
+    EXPECT_EQ(loaded.changed, changed);
+    EXPECT_GT(changed.size(), 50u);
     ASSERT_FALSE(sw.WriteLog().empty());
     EXPECT_EQ(sw.WriteLog().back(), (sim::RegisterWrite{0x0000, 1}));
     EXPECT_EQ(sw.WritesTo(0x0000), std::vector<uint32_t>{1});
@@ -362,23 +356,13 @@ TEST_F(ConfigurationsTest, AFileFromAnotherSwitchIsLoadedOnlyAfterYes) {
 }
 
 TEST_F(ConfigurationsTest, ARegisterThatCannotBeReadIsNotWrittenByTheLoad) {
-  DroppingDriver drop{sim.segment};
-  Engine engine{drop, sim.clock};
-  PageContext c{engine, prompt};
-  engine.SetDatabasePath(sim.DatabasePath());
-  engine.EnumerateAdapters();
-  ASSERT_GT(engine.DiscoverSwitches(0, false), 0);
-  const int index = sim.IndexOfVendor(kCore24);
-  engine.SetCurrentSwitchIndex(index);
-  auto& sw = sim.Emulated(index);
-  prompt.fileNames.push_back(Path("core.qsw"));
-  ASSERT_EQ(SaveConfigToFile(c).outcome, ConfigOutcome::Done);
+  auto& sw = UseVendor(kCore24);
+  ASSERT_EQ(SaveTo(Path("core.qsw")).outcome, ConfigOutcome::Done);
 
   sw.SetRegister(0x0308, 0xFFFE);  // bit 0 is the file's; the rest would be lost with a guessed value
   sw.ClearLog();
-  drop.DropGets(0x0308, 1);
-  prompt.fileNames.push_back(Path("core.qsw"));
-  const LoadFileResult loaded = LoadConfigFromFile(c);
+  sw.FailReads(0x0308, 1);
+  const LoadFileResult loaded = LoadFrom(Path("core.qsw"));
   EXPECT_EQ(loaded.outcome, ConfigOutcome::Done);
   EXPECT_EQ(loaded.unread, std::vector<uint16_t>{0x0308});
   EXPECT_EQ(loaded.written, loaded.entries - 1);
