@@ -10,6 +10,7 @@
 #include "pages/status/mib_counter_page.h"
 #include "pages/status/overview_page.h"
 #include "pages/status/port_status_page.h"
+#include "pages/system/configurations_page.h"
 #include "pages/system/device_reset_page.h"
 #include "pages/system/fault_info_page.h"
 #include "pages/vlan/tag_control_page.h"
@@ -47,7 +48,7 @@ PageSet::PageSet(PageContext& c) {
   auto system = std::make_unique<SystemHost>();
   system->AddPage(std::make_unique<FaultInfoPage>(c));
   system->AddPage(std::make_unique<DeviceResetPage>(c));
-  system->AddPage(Placeholder(c, "Configurations"));     // ConfigurationsPage
+  system->AddPage(std::make_unique<ConfigurationsPage>(c));
 
   hosts_ = {std::move(status), std::move(configuration), std::move(security), std::move(system)};
   for (const auto& host : hosts_)

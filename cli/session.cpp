@@ -44,6 +44,7 @@ CommandRegistrar::CommandRegistrar(CommandSetup setup) { CommandSetups().push_ba
 std::string GroupHelp(const std::string& name) {
   if (name == "show") return "Show a page's list";
   if (name == "vlan") return "Add, edit and delete VLANs; delete them all or set home VLANs";
+  if (name == "config") return "Configuration files: save, load, show, and compare with the switch";
   return "Commands for " + name;
 }
 

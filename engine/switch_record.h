@@ -29,9 +29,8 @@ struct SwitchRecord {
   std::array<uint8_t, kMaxChipPorts> chipToPort{};
   std::array<uint8_t, kMaxChipPorts> portToChip{};
   TrunkGroupTable trunkGroups;
-  // Shared per profile and owned by the engine: the value column of the factory-default list
-  // is what the last configuration save read, and it outlives discoveries.
-  FactoryDefaultList* factoryDefaults = nullptr;
+  // Shared per profile and owned by the engine, constant: a configuration save fills a copy.
+  const FactoryDefaultList* factoryDefaults = nullptr;
   const EepromImageMap* eepromMap = nullptr;
   bool accessControl = false;
   bool keySettable = false;

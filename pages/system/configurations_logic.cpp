@@ -1,0 +1,394 @@
+#include "pages/system/configurations_logic.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+namespace brisfell {
+namespace {
+
+constexpr uint16_t kSoftReset = 1;
+constexpr uint16_t kHardwareReset = 2;
+
+void Report(const ProgressFn& progress, int done, int total) {
+  if (progress) progress(done, total);
+}
+
+void FileError(PageContext& ctx, const char* text) { ctx.prompt.Message(kErrorTitle, text, PromptIcon::Error); }
+
+// A new file next to the one the operator chose, created exclusively, that replaces it only on
+// Commit. Until then (and when anything fails) the operator's file stays as it was and the
+// new file is removed.
+class ReplacingFile {
+ public:
+  ~ReplacingFile() { Abandon(); }
+
+  bool Open(const std::string& chosen) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path target = chosen;
+    // A link stays a link: the file it names is the one replaced.
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+      target = fs::weakly_canonical(target, ec);
+      if (ec) return false;
+    }
+    if (target.filename().empty()) return false;
+    target_ = target.string();
+    const mode_t mode = 0666;
+    struct stat st {};
+    const bool exists = ::stat(target_.c_str(), &st) == 0;
+    // A file the operator may not write stays as it is, as when it was opened for writing.
+    if (exists && (!S_ISREG(st.st_mode) || ::access(target_.c_str(), W_OK) != 0)) return false;
+    std::random_device seed;
+    std::mt19937 rng(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const fs::path candidate =
+          target.parent_path() / Format(".%s.%08x.tmp", target.filename().c_str(), static_cast<unsigned>(rng()));
+      fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (fd_ >= 0) {
+        temp_ = candidate.string();
+        if (exists) (void)::fchmod(fd_, st.st_mode & 07777);
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  bool Commit(const std::vector<uint8_t>& bytes) {
+    if (fd_ < 0) return false;
+    size_t written = 0;
+    while (written < bytes.size()) {
+      const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      written += static_cast<size_t>(n);
+    }
+    const bool synced = ::fsync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!synced || !closed || std::rename(temp_.c_str(), target_.c_str()) != 0) return false;
+    temp_.clear();
+    return true;
+  }
+
+  void Abandon() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+
+ private:
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+};
+
+}  // namespace
+
+std::string ProposedConfigFileName(const Mac& m) {
+  return Format(kConfigFileNameFormat, m[0], m[1], m[2], m[3], m[4], m[5]);
+}
+
+std::string MacMismatchQuestion(const Mac& f, const Mac& s) {
+  return Format(
+      "This configuration file was dumped from another Switch\n( %02X-%02X-%02X-%02X-%02X-%02X )\n"
+      "Do you want to load/use same configuration on current Switch?\n( %02X-%02X-%02X-%02X-%02X-%02X )\n",
+      f[0], f[1], f[2], f[3], f[4], f[5], s[0], s[1], s[2], s[3], s[4], s[5]);
+}
+
+// ---------------------------------------------------------------- Save to File
+
+SaveFileResult SaveConfigToFile(PageContext& ctx, const ProgressFn& progress) {
+  SaveFileResult result;
+  const SwitchRecord* record = ctx.Record();
+  if (!ctx.Ready() || !record || !record->factoryDefaults) return result;
+  const int index = ctx.Switch();
+
+  FileDialogRequest request;
+  request.defaultExtension = kConfigFileExtension;
+  request.proposedName = ProposedConfigFileName(record->mac);
+  const auto chosen = ctx.prompt.SaveFileName(request);
+  if (!chosen) {
+    result.outcome = ConfigOutcome::Cancelled;
+    return result;
+  }
+  result.path = *chosen;
+
+  ReplacingFile file;
+  if (!file.Open(*chosen)) {
+    FileError(ctx, kOpenFileFailed);
+    result.outcome = ConfigOutcome::OpenFileFailed;
+    return result;
+  }
+
+  // The model's list is the same for every switch of the model; this save fills a copy.
+  result.rows = *record->factoryDefaults;
+  const int total = static_cast<int>(result.rows.size());
+  Report(progress, 0, total);
+  bool read = true;
+  {
+    AdapterIo io(ctx.engine);
+    for (int i = 0; i < total && read; ++i) {
+      ConfigEntry& row = result.rows[i];
+      uint32_t value = 0;
+      read = ctx.engine.ReadRegister(index, static_cast<uint16_t>(row.reg), value, kRegisterTimeoutMs);
+      row.value = value & row.mask;
+      if (read) Report(progress, i + 1, total);
+    }
+  }
+  if (!read) {
+    file.Abandon();
+    FileError(ctx, kGetRegisterFailed);
+    result.outcome = ConfigOutcome::ReadFailed;
+    return result;
+  }
+
+  if (!file.Commit(EncodeConfigFile(record->mac, result.rows))) {
+    FileError(ctx, kOpenFileFailed);
+    result.outcome = ConfigOutcome::OpenFileFailed;
+    return result;
+  }
+  result.outcome = ConfigOutcome::Done;
+  return result;
+}
+
+// ---------------------------------------------------------------- Load from File
+
+LoadFileResult LoadConfigFromFile(PageContext& ctx, const ProgressFn& progress) {
+  LoadFileResult result;
+  const SwitchRecord* record = ctx.Record();
+  if (!ctx.Ready() || !record) return result;
+  const int index = ctx.Switch();
+
+  const auto chosen = ctx.prompt.OpenFileName(FileDialogRequest{});
+  if (!chosen) {
+    result.outcome = ConfigOutcome::Cancelled;
+    return result;
+  }
+  result.path = *chosen;
+
+  const std::optional<ConfigParse> parse = ReadConfigFile(*chosen);
+  if (!parse) {
+    FileError(ctx, kOpenFileFailed);
+    result.outcome = ConfigOutcome::OpenFileFailed;
+    return result;
+  }
+  if (!parse->file) {
+    FileError(ctx, kInvalidFileFormat);
+    result.outcome = ConfigOutcome::InvalidFile;
+    result.problem = parse->problem;
+    return result;
+  }
+  const ConfigFile& file = *parse->file;
+  result.entries = static_cast<int>(file.entries.size());
+
+  if (file.header.mac != record->mac &&
+      !ctx.prompt.AskYesNo(kMacMismatchTitle, MacMismatchQuestion(file.header.mac, record->mac),
+                           PromptIcon::Question)) {
+    result.outcome = ConfigOutcome::Declined;
+    return result;
+  }
+
+  Report(progress, 0, result.entries);
+  AdapterIo io(ctx.engine);
+  for (int i = 0; i < result.entries; ++i) {
+    const ConfigEntry& entry = file.entries[i];
+    const uint16_t reg = static_cast<uint16_t>(entry.reg & 0xFFFF);
+    uint32_t current = 0;
+    // Without the switch's value the bits outside the mask are unknown: leave the register be.
+    if (!ctx.engine.ReadRegister(index, reg, current, kRegisterTimeoutMs)) {
+      result.unread.push_back(reg);
+    } else {
+      // Only the masked bits come from the file, even when its saved value has others set.
+      const uint32_t value = (entry.value & entry.mask) | (current & ~entry.mask);
+      ctx.engine.WriteRegister(index, reg, value);
+      ++result.written;
+      if (value != current) result.changed.push_back({reg, current, value});
+    }
+    Report(progress, i + 1, result.entries);
+  }
+  ctx.engine.WriteRegister(index, kRegReset, kSoftReset);
+  result.outcome = ConfigOutcome::Done;
+  return result;
+}
+
+// ---------------------------------------------------------------- EEPROM
+
+EepromSaveResult SaveToEeprom(PageContext& ctx, const ProgressFn& progress, int base, int total) {
+  EepromSaveResult result;
+  const SwitchRecord* record = ctx.Record();
+  if (!ctx.Ready() || !record) return result;
+  if (!SaveToHardwareOffered(record->portCount) || !record->eepromMap) {
+    result.outcome = EepromOutcome::NotOffered;
+    return result;
+  }
+  const int index = ctx.Switch();
+  const EepromImageMap& map = *record->eepromMap;
+  if (total < 0) total = base + static_cast<int>(map.size());
+  if (base == 0) Report(progress, 0, total);
+
+  // The adapter is closed before a failure is shown.
+  const char* failure = nullptr;
+  {
+    AdapterIo io(ctx.engine);
+    for (const EepromImageRow& row : map) {
+      const uint16_t address = static_cast<uint16_t>(row.address);
+      result.failedRegister = static_cast<uint16_t>(row.reg);
+      result.failedAddress = address;
+      uint32_t value = 0;
+      if (!ctx.engine.ReadRegister(index, static_cast<uint16_t>(row.reg), value, kRegisterTimeoutMs)) {
+        result.outcome = EepromOutcome::RegisterReadFailed;
+        failure = kGetRegisterFailed;
+        break;
+      }
+      uint8_t low = 0, high = 0;
+      if (!ctx.engine.ReadEepromByte(index, address, low, kEepromTimeoutMs) ||
+          !ctx.engine.ReadEepromByte(index, static_cast<uint16_t>(address + 1), high, kEepromTimeoutMs)) {
+        result.outcome = EepromOutcome::EepromReadFailed;
+        failure = kEepromReadFailed;
+        break;
+      }
+      const uint32_t v = value & row.mask;
+      if (static_cast<uint32_t>(low + 256 * high) != v) {
+        if (!ctx.engine.WriteEepromByte(index, address, static_cast<uint8_t>(v & 0xFF), kEepromTimeoutMs) ||
+            !ctx.engine.WriteEepromByte(index, static_cast<uint16_t>(address + 1),
+                                        static_cast<uint8_t>((v >> 8) & 0xFF), kEepromTimeoutMs)) {
+          result.outcome = EepromOutcome::EepromWriteFailed;
+          failure = kEepromWriteFailed;
+          break;
+        }
+        ++result.wordsWritten;
+      }
+      ++result.words;
+      Report(progress, base + result.words, total);
+    }
+  }
+  if (failure) {
+    ctx.prompt.Message(kApplicationTitle, failure, PromptIcon::Error);
+    return result;
+  }
+  result.failedRegister = 0;
+  result.failedAddress = 0;
+  result.outcome = EepromOutcome::Saved;
+  return result;
+}
+
+EepromSaveResult SaveToHardware(PageContext& ctx, const ProgressFn& progress) {
+  EepromSaveResult result;
+  const SwitchRecord* record = ctx.Record();
+  if (!ctx.Ready() || !record) return result;
+  if (!SaveToHardwareOffered(record->portCount)) {
+    result.outcome = EepromOutcome::NotOffered;
+    return result;
+  }
+  if (record->vendorId != kVendorSilentEepromSave &&
+      !ctx.prompt.AskYesNo(kApplicationTitle, kSaveToHardwareQuestion, PromptIcon::Warning)) {
+    result.outcome = EepromOutcome::Declined;
+    return result;
+  }
+  return SaveToEeprom(ctx, progress);
+}
+
+// ---------------------------------------------------------------- Factory Default
+
+FactoryDefaultResult FactoryDefault(PageContext& ctx, const ProgressFn& progress) {
+  FactoryDefaultResult result;
+  const SwitchRecord* record = ctx.Record();
+  if (!ctx.Ready() || !record || !record->factoryDefaults) return result;
+  result.ran = true;
+  const int index = ctx.Switch();
+  const FactoryDefaultList& list = *record->factoryDefaults;
+  const bool throughEeprom = SaveToHardwareOffered(ctx.PortCount());
+
+  int writes = 0;
+  for (const auto& row : list)
+    if (row.reg != kFactoryDefaultSkippedRegister) ++writes;
+  const int mapRows = throughEeprom && record->eepromMap ? static_cast<int>(record->eepromMap->size()) : 0;
+  const int total = writes + mapRows;
+
+  Report(progress, 0, total);
+  {
+    AdapterIo io(ctx.engine);
+    for (const auto& row : list) {
+      if (row.reg == kFactoryDefaultSkippedRegister) continue;
+      ctx.engine.WriteRegister(index, static_cast<uint16_t>(row.reg), row.factoryDefault);
+      ++result.registersWritten;
+      Report(progress, result.registersWritten, total);
+    }
+  }
+
+  if (!throughEeprom) {
+    AdapterIo io(ctx.engine);
+    ctx.engine.WriteRegister(index, kRegReset, kSoftReset);
+    result.reset = ResetSent::Soft;
+    return result;
+  }
+  result.eeprom = SaveToEeprom(ctx, progress, writes, total);
+  if (result.eeprom.outcome != EepromOutcome::Saved) return result;
+  AdapterIo io(ctx.engine);
+  ctx.engine.WriteRegister(index, kRegReset, kHardwareReset);
+  result.reset = ResetSent::Hardware;
+  return result;
+}
+
+// ---------------------------------------------------------------- outcomes
+
+Outcome ToOutcome(ConfigOutcome outcome) {
+  switch (outcome) {
+    case ConfigOutcome::Done: return Outcome::Done();
+    case ConfigOutcome::NotReady: return Outcome::NothingToDo("no switch is selected");
+    case ConfigOutcome::Cancelled: return Outcome::NothingToDo("no file was chosen");
+    case ConfigOutcome::Declined: return Outcome::Declined();
+    case ConfigOutcome::OpenFileFailed: return Outcome::Refused(kOpenFileFailed);
+    case ConfigOutcome::ReadFailed: return Outcome::Refused(kGetRegisterFailed);
+    case ConfigOutcome::InvalidFile: return Outcome::Refused(kInvalidFileFormat);
+  }
+  return Outcome::Refused("");
+}
+
+Outcome ToOutcome(EepromOutcome outcome) {
+  switch (outcome) {
+    case EepromOutcome::Saved: return Outcome::Done();
+    case EepromOutcome::NotReady: return Outcome::NothingToDo("no switch is selected");
+    case EepromOutcome::NotOffered:
+      return Outcome::Refused("Save to Hardware is offered only for switches of up to 24 ports");
+    case EepromOutcome::Declined: return Outcome::Declined();
+    case EepromOutcome::RegisterReadFailed: return Outcome::Refused(kGetRegisterFailed);
+    case EepromOutcome::EepromReadFailed: return Outcome::Refused(kEepromReadFailed);
+    case EepromOutcome::EepromWriteFailed: return Outcome::Refused(kEepromWriteFailed);
+  }
+  return Outcome::Refused("");
+}
+
+// ---------------------------------------------------------------- comparing
+
+ConfigDiffResult DiffConfig(PageContext& ctx, const ConfigFile& file, const ProgressFn& progress) {
+  ConfigDiffResult result;
+  if (!ctx.Ready() || !ctx.Record()) return result;
+  result.ran = true;
+  const int index = ctx.Switch();
+  const int total = static_cast<int>(file.entries.size());
+  Report(progress, 0, total);
+  AdapterIo io(ctx.engine);
+  for (int i = 0; i < total; ++i) {
+    const ConfigEntry& entry = file.entries[i];
+    const uint16_t reg = static_cast<uint16_t>(entry.reg & 0xFFFF);
+    uint32_t current = 0;
+    if (!ctx.engine.ReadRegister(index, reg, current, kRegisterTimeoutMs))
+      result.unread.push_back(reg);
+    else if ((current & entry.mask) != (entry.value & entry.mask))
+      result.differences.push_back({entry, current});
+    Report(progress, i + 1, total);
+  }
+  return result;
+}
+
+}  // namespace brisfell
