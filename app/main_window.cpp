@@ -9,6 +9,7 @@
 
 #include "app/about_dialog.h"
 #include "app/artwork.h"
+#include "app/tools_menu.h"
 
 namespace brisfell {
 
@@ -33,6 +34,7 @@ MainWindow::MainWindow(Engine& engine, Prompt& prompt, PageSet& pages, QWidget* 
     prompt_.Message(kApplicationTitle, message, PromptIcon::Error);
   });
   BuildControls();
+  AddToolsMenu(*this, engine_, prompt_);
   FillAdapterSelector();
   ShowGroup(0);
 }
