@@ -133,7 +133,9 @@ int Access(Session& s, const std::string& word) {
     return kExitOk;
   }
   const Outcome outcome = ToggleRemoteAccess(ctx, state);
-  if (outcome.kind != OutcomeKind::Done) return ExitStatusFor(s, outcome);
+  // A dry run holds the EEPROM write back, so the byte read back is still the old one.
+  const bool heldBack = s.Options().dryRun && outcome.kind == OutcomeKind::ReadFailed;
+  if (outcome.kind != OutcomeKind::Done && !heldBack) return ExitStatusFor(s, outcome);
   Change c;
   c.subject = "switch " + FormatMac(s.Record().mac);
   c.where = Json::object();
