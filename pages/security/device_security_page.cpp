@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPalette>
 #include <QVBoxLayout>
 
 namespace brisfell {
@@ -22,7 +23,11 @@ void DeviceSecurityPage::BuildControls(QWidget* window) {
   auto* label = new QLabel(kAuthKeyLabel, keyBox);
   key_ = new QLineEdit(keyBox);
   key_->setObjectName("authKey");
-  key_->setReadOnly(true);  // until a refresh finds a model whose key can be set
+  // Read only (and grey, so it looks it) until a refresh finds a model whose key can be set.
+  key_->setReadOnly(true);
+  QPalette grey = key_->palette();
+  grey.setColor(QPalette::Base, grey.color(QPalette::Window));
+  key_->setPalette(grey);
   key_->setMaximumWidth(110);
   label->setBuddy(key_);
   keyRow->addWidget(label);
@@ -69,9 +74,10 @@ void DeviceSecurityPage::Collect() {
 void DeviceSecurityPage::Show() {
   view_->Show(state_.ports);
   if (!state_.keyText.empty()) key_->setText(QString::fromStdString(state_.keyText));
-  if (state_.variant.keySettable) {
+  if (state_.variant.keySettable && key_->isReadOnly()) {
     key_->setReadOnly(false);
     key_->setMaxLength(kKeyTextLength);
+    key_->setPalette(QPalette());
   }
   access_->setText(QString::fromStdString(state_.accessCaption));
 }
