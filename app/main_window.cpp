@@ -17,6 +17,7 @@
 #include "app/artwork.h"
 #include "app/network_map_window.h"
 #include "app/traffic_window.h"
+#include "app/tools_menu.h"
 
 namespace brisfell {
 
@@ -48,6 +49,7 @@ MainWindow::MainWindow(Engine& engine, Prompt& prompt, PageSet& pages, QWidget* 
   });
   engine_.SetReadObserver([this](int switchIndex, bool ok) { NoteRead(switchIndex, ok); });
   BuildControls();
+  AddToolsMenu(*this, engine_, prompt_);
   FillAdapterSelector();
   ShowGroup(0);
 }

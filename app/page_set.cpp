@@ -7,6 +7,7 @@
 #include "pages/features/igmp_page.h"
 #include "pages/features/qos_page.h"
 #include "pages/ports/port_config_page.h"
+#include "pages/security/device_security_page.h"
 #include "pages/status/mib_counter_page.h"
 #include "pages/status/overview_page.h"
 #include "pages/status/port_status_page.h"
@@ -43,7 +44,7 @@ PageSet::PageSet(PageContext& c) {
   configuration->AddPage(std::make_unique<IgmpPage>(c));
 
   auto security = std::make_unique<SecurityHost>();
-  security->AddPage(Placeholder(c, "Device Security"));  // DeviceSecurityPage
+  security->AddPage(std::make_unique<DeviceSecurityPage>(c));
 
   auto system = std::make_unique<SystemHost>();
   system->AddPage(std::make_unique<FaultInfoPage>(c));

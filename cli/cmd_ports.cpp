@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/cli.h"
+#include "cli/lockout_check.h"
 #include "pages/ports/port_config_logic.h"
 #include "pages/ports/port_dialogs_logic.h"
 #include "pages/ports/port_registers.h"
@@ -168,13 +169,14 @@ int ShowTrunks(Session& s) {
   return kExitOk;
 }
 
-int Port(Session& s, const std::string& portText, const std::vector<std::string>& words) {
+int Port(Session& s, const std::string& portText, const std::vector<std::string>& words, bool force) {
   const PortSettings given = Settings(words);
   PageContext& ctx = s.context();
   const int position = s.Port(portText);
   Engine& e = s.engine();
   const int sw = ctx.Switch();
   const int chip = e.MapPortToChip(sw, position);
+  RefuseLockout(s, LockoutRiskOf(ctx, 0, given.enable == 1 ? 1u << chip : 0), force);
   const std::array<uint16_t, 3> regs = {DisableRegister(chip), PairRegister(kRegPortAdvertise, chip),
                                         PairRegister(kRegPortBandwidth, chip)};
   RegisterReader reader(e, sw);
@@ -198,12 +200,12 @@ int Port(Session& s, const std::string& portText, const std::vector<std::string>
   PortDialogState state;
   state.row = position;
   state.chip = chip;
-  if (!ApplyPortDialog(ctx, state, chosen)) throw Failure("reading the port's settings failed; nothing was written");
+  if (!ApplyPortDialog(ctx, state, chosen, LockoutPolicy::kAllow)) throw Failure("reading the port's settings failed; nothing was written");
   Report(s, reader.Values(), {{regs[0], next.disable}, {regs[1], next.advertise}, {regs[2], next.bandwidth}});
   return kExitOk;
 }
 
-int Ports(Session& s, const std::string& listText, const std::vector<std::string>& words) {
+int Ports(Session& s, const std::string& listText, const std::vector<std::string>& words, bool force) {
   const PortSettings given = Settings(words);
   PageContext& ctx = s.context();
   const std::vector<int> positions = s.Ports(listText);
@@ -231,6 +233,7 @@ int Ports(Session& s, const std::string& listText, const std::vector<std::string
   }
   uint32_t mask = 0;
   for (int p : positions) mask |= 1u << e.MapPortToChip(sw, p);
+  RefuseLockout(s, LockoutRiskOf(ctx, 0, choice.applyEnable && choice.settings.enable == 1 ? mask : 0), force);
   std::map<uint16_t, uint32_t> after = reader.Values();
   ApplyPortsGroups(after, mask, ctx.PortCount(), choice);
   NoteGigabitOnFastPorts(s, positions, given);
@@ -238,7 +241,7 @@ int Ports(Session& s, const std::string& listText, const std::vector<std::string
     s.out().NothingToDo("ports " + listText + ": nothing to change");
     return kExitOk;
   }
-  if (!ApplyPortsDialog(ctx, choice)) throw Failure("reading the port registers failed; nothing was written");
+  if (!ApplyPortsDialog(ctx, choice, LockoutPolicy::kAllow)) throw Failure("reading the port registers failed; nothing was written");
   Report(s, reader.Values(), after);
   return kExitOk;
 }
@@ -271,6 +274,7 @@ struct Args {
   std::string list;
   std::vector<std::string> words;
   std::vector<std::string> groups;
+  bool force = false;
 };
 
 CommandRegistrar registrar([](Commands& c) {
@@ -283,15 +287,17 @@ CommandRegistrar registrar([](Commands& c) {
   auto settingsCheck = [] { Settings(a.words); };
   CLI::App* port = c.Add(
       &c.App(), "port", "Change one port's settings", Needs::kSwitch,
-      [](Session& s) { return Port(s, a.port, a.words); }, true, settingsCheck);
+      [](Session& s) { return Port(s, a.port, a.words, a.force); }, true, settingsCheck);
   port->add_option("port", a.port, "Port: 1-24, G1, G2")->required()->check(PortCheck());
   port->add_option("settings", a.words, kSettingsUsage)->required()->type_name("SETTING...");
+  port->add_flag("--force", a.force, kForceHelp);
 
   CLI::App* ports = c.Add(
       &c.App(), "ports", "Change the settings of many ports", Needs::kSwitch,
-      [](Session& s) { return Ports(s, a.list, a.words); }, true, settingsCheck);
+      [](Session& s) { return Ports(s, a.list, a.words, a.force); }, true, settingsCheck);
   ports->add_option("portlist", a.list, "PORTLIST, e.g. 1-4,9,G1")->required()->check(PortListCheck());
   ports->add_option("settings", a.words, kSettingsUsage)->required()->type_name("SETTING...");
+  ports->add_flag("--force", a.force, kForceHelp);
 
   CLI::App* trunk = c.Add(
       &c.App(), "trunk", "Enable exactly the given trunk groups (or none)", Needs::kSwitch,

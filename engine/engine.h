@@ -139,6 +139,13 @@ class Engine {
   void LoadSwitchDatabase();
   void SaveSwitchDatabase();
   const std::vector<DatabaseRecord>& DatabaseRecords() const { return database_; }
+  // SaveSwitchDatabase, and whether it worked (a failure still goes to the notifier).
+  bool SaveSwitchDatabaseChecked();
+  // Hand edits of the loaded records, each saved at once (engine/database_edit.cpp): the
+  // switch's entry is written as given (or left out) even when discovery found it. False when
+  // the file could not be saved.
+  bool RememberSwitch(const Mac& mac, const KeyBytes& key);
+  bool ForgetSwitch(const Mac& mac);
   // "qswrec.dat" in the current directory unless changed (tests use their own folder).
   void SetDatabasePath(std::string path) { databasePath_ = std::move(path); }
   const std::string& DatabasePath() const { return databasePath_; }
@@ -173,6 +180,7 @@ class Engine {
   std::unique_ptr<AdapterLock> LockAdapter(int adapter, bool& busy);
   void Notify(const std::string& message);
   void DatabaseError(const std::string& detail);
+  bool SaveDatabaseEdit(const Mac& edited);
 
   PacketDriver& driver_;
   Clock& clock_;

@@ -25,6 +25,9 @@ constexpr uint16_t kRegAuthKey = 0x0209;
 constexpr uint16_t kRegPortBandwidth = 0x020A;      // 13 registers, a byte a chip port
 constexpr uint16_t kRegEepromControl = 0x0217;
 constexpr uint16_t kRegEepromData = 0x0218;
+// EEPROM byte, on the models that keep it: bit 0 set = this console's access is disabled from
+// the next hardware reset on (written as 3 to disable, 0 to enable).
+constexpr uint16_t kEepromRemoteAccess = 0x000C;
 
 // Trunks, IGMP and VLANs.
 constexpr uint16_t kRegTrunkEnable = 0x0307;

@@ -108,8 +108,11 @@ PortDialogState OpenPortDialog(PageContext& context) {
   return state;
 }
 
-bool ApplyPortDialog(PageContext& context, const PortDialogState& state, const PortSettings& chosen) {
+bool ApplyPortDialog(PageContext& context, const PortDialogState& state, const PortSettings& chosen,
+                     LockoutPolicy policy) {
   if (!context.Ready() || state.chip < 0) return false;
+  const uint32_t disabled = chosen.enable == 1 ? 1u << state.chip : 0;
+  if (LockoutGuard(context, LockoutRiskOf(context, 0, disabled), policy).kind != OutcomeKind::Done) return false;
   Engine& engine = context.engine;
   const int sw = context.Switch();
   const int k = state.chip;
@@ -168,7 +171,7 @@ void ApplyPortsGroups(std::map<uint16_t, uint32_t>& registers, uint32_t chipMask
     forEach([&](int k) { editByte(kRegPortAdvertise, k, [&](uint8_t a) { return ApplyAdvertise(a, k, -1, s.pause); }); });
 }
 
-bool ApplyPortsDialog(PageContext& context, const PortsChoice& choice) {
+bool ApplyPortsDialog(PageContext& context, const PortsChoice& choice, LockoutPolicy policy) {
   if (!context.Ready()) return false;
   Engine& engine = context.engine;
   const int sw = context.Switch();
@@ -180,6 +183,9 @@ bool ApplyPortsDialog(PageContext& context, const PortsChoice& choice) {
     if (chip >= 0) mask |= 1u << chip;
   }
   if (mask == 0) return false;
+  const bool disables = choice.applyEnable && choice.settings.enable == 1;
+  if (LockoutGuard(context, LockoutRiskOf(context, 0, disables ? mask : 0), policy).kind != OutcomeKind::Done)
+    return false;
 
   const auto order = PortsDialogRegisters();
   RegisterReader reader(engine, sw);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "pages/common/page_context.h"
+#include "pages/security/lockout_guard.h"
 
 namespace brisfell {
 
@@ -50,8 +51,10 @@ struct PortDialogState {
 PortDialogState OpenPortDialog(PageContext& context);
 // OK: reads the three registers again and writes those that change (bandwidth, disable,
 // advertise), and the soft reset right after a changed advertise register.
-// False when nothing could be done (no switch, or a read failed).
-bool ApplyPortDialog(PageContext& context, const PortDialogState& state, const PortSettings& chosen);
+// False when nothing could be done (no switch, or a read failed), or when disabling the
+// station's own port was not let through by the lock-out guard.
+bool ApplyPortDialog(PageContext& context, const PortDialogState& state, const PortSettings& chosen,
+                     LockoutPolicy policy = LockoutPolicy::kAsk);
 
 // The multi-port dialog.
 struct PortsChoice {
@@ -70,7 +73,7 @@ std::array<uint16_t, 28> PortsDialogRegisters();
 void ApplyPortsGroups(std::map<uint16_t, uint32_t>& registers, uint32_t chipMask, int n, const PortsChoice& choice);
 // OK: with at least one port ticked, reads the 28 registers, applies the ticked groups,
 // writes all 28 back and sends the soft reset. False when no port is ticked, no switch is
-// current or a read failed.
-bool ApplyPortsDialog(PageContext& context, const PortsChoice& choice);
+// current, a read failed, or disabling the station's own port was not let through.
+bool ApplyPortsDialog(PageContext& context, const PortsChoice& choice, LockoutPolicy policy = LockoutPolicy::kAsk);
 
 }  // namespace brisfell

@@ -213,7 +213,9 @@ TEST_F(PortsDialogTest, GroupsApplyToTickedPortsOnly) {
   choice.settings.speed = 0;
   choice.applyPause = true;
   choice.settings.pause = 2;
+  prompt.answers = {true};  // the lock-out question: chip 15 is the station's way in
   ApplyPortsDialog(ctx, choice);
+  EXPECT_EQ(prompt.QuestionTexts().size(), 1u);
   EXPECT_EQ(sw.Register(0x0608), 0x8000u);
   EXPECT_EQ(sw.Register(0x0611), 0xCF00u);  // 0x80 | 2 << 5 | 0x0F on chip 15's byte
   for (uint16_t reg : PortsDialogRegisters()) {

@@ -1,0 +1,38 @@
+// Tools > Security Audit: for every switch the last discovery found, what leaves it open to
+// anyone on the segment, each with the brisfell-cli command that fixes it.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+#include "pages/common/page_context.h"
+#include "pages/security/audit_logic.h"
+
+namespace brisfell {
+
+inline constexpr const char* kSecurityAuditTitle = "Security Audit";
+
+class SecurityAuditWindow : public QDialog {
+ public:
+  SecurityAuditWindow(Engine& engine, Prompt& prompt, QWidget* parent = nullptr);
+
+  // Checks every discovered switch again and shows the findings.
+  void Run();
+  const std::vector<AuditFinding>& Findings() const { return findings_; }
+  QTreeWidget* List() const { return list_; }
+  QLabel* Summary() const { return summary_; }
+  QPushButton* RunButton() const { return run_; }
+
+ private:
+  PageContext context_;
+  std::vector<AuditFinding> findings_;
+  QTreeWidget* list_ = nullptr;
+  QLabel* summary_ = nullptr;
+  QPushButton* run_ = nullptr;
+};
+
+}  // namespace brisfell

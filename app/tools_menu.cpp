@@ -1,0 +1,48 @@
+#include "app/tools_menu.h"
+
+#include <QMenuBar>
+
+#include "app/main_window.h"
+#include "app/security_audit_window.h"
+#include "app/switch_keys_dialog.h"
+
+namespace brisfell {
+
+void AddToolsMenu(MainWindow& window, Engine& engine, Prompt& prompt) {
+  QMenuBar* bar = window.menuBar();
+  auto* tools = new QMenu(kToolsMenuTitle, bar);
+  tools->setObjectName("toolsMenu");
+  QAction* help = nullptr;
+  for (QAction* a : bar->actions())
+    if (a->text() == "&Help") help = a;
+  if (help)
+    bar->insertMenu(help, tools);
+  else
+    bar->addMenu(tools);
+
+  QAction* keys = tools->addAction(kSwitchKeysMenuText);
+  keys->setObjectName("switchKeysAction");
+  QObject::connect(keys, &QAction::triggered, &window, [&window, &engine, &prompt] {
+    SwitchKeysDialog dialog(
+        engine, prompt, [&window, &engine] { window.SelectAdapter(engine.CurrentAdapterIndex()); }, &window);
+    dialog.exec();
+  });
+
+  QAction* audit = tools->addAction(kSecurityAuditMenuText);
+  audit->setObjectName("securityAuditAction");
+  QObject::connect(audit, &QAction::triggered, &window, [&window, &engine, &prompt] {
+    auto* shown = window.findChild<SecurityAuditWindow*>();
+    if (!shown) {
+      shown = new SecurityAuditWindow(engine, prompt, &window);
+      shown->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    shown->show();
+    shown->raise();
+    shown->Run();
+  });
+}
+
+QAction* SwitchKeysAction(const MainWindow& window) { return window.findChild<QAction*>("switchKeysAction"); }
+QAction* SecurityAuditAction(const MainWindow& window) { return window.findChild<QAction*>("securityAuditAction"); }
+
+}  // namespace brisfell

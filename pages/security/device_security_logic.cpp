@@ -1,0 +1,215 @@
+#include "pages/security/device_security_logic.h"
+
+#include <algorithm>
+
+namespace brisfell {
+namespace {
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string out;
+  for (const auto& p : parts) out += (out.empty() ? "" : "; ") + p;
+  return out;
+}
+
+// How the key step ended on the wire.
+enum class KeyWrite { kReadFailed, kSame, kNotSent, kNotTaken, kTaken, kUnconfirmed };
+
+// Reads the key register and writes `key` when it differs. After the write the key is read back
+// with the new key: a switch that still answers to its old key did not take the write, and the
+// record keeps the old one (otherwise the console would lose the switch and remember a key it
+// does not have).
+KeyWrite WriteKey(Engine& engine, int sw, uint16_t key) {
+  AdapterIo io(engine);
+  uint32_t current = 0;
+  if (!engine.ReadRegister(sw, kRegAuthKey, current, kRegisterTimeoutMs)) return KeyWrite::kReadFailed;
+  if ((current & 0xFFFF) == key) return KeyWrite::kSame;
+  const uint16_t old = engine.GetSwitchRecord(sw)->AuthKey();
+  if (!engine.WriteRegister(sw, kRegAuthKey, key)) return KeyWrite::kNotSent;
+  engine.SetAuthKey(sw, key);
+  uint32_t check = 0;
+  if (engine.ReadRegister(sw, kRegAuthKey, check, kRegisterTimeoutMs) && (check & 0xFFFF) == key)
+    return KeyWrite::kTaken;
+  engine.SetAuthKey(sw, old);
+  if (engine.ReadRegister(sw, kRegAuthKey, check, kRegisterTimeoutMs) && (check & 0xFFFF) == old)
+    return KeyWrite::kNotTaken;
+  // Silent under both keys: the write went out, so the switch is taken to have the new one.
+  engine.SetAuthKey(sw, key);
+  return KeyWrite::kUnconfirmed;
+}
+
+}  // namespace
+
+const FormSpec& DeviceSecurityForm() {
+  // Both registers are written whole, without a read first; the high one also on switches
+  // with 16 ports (as 0), where it is never read.
+  static const FormSpec spec{
+      "security",
+      "Device Security",
+      {PortSet("authorised", "Management Authorized Port Control", port_field::kUnauthorised, true)},
+      {{kRegUnauthorisedLow, WriteMode::Whole}, {kRegUnauthorisedHigh, WriteMode::Whole, 16}},
+      false};  // `show security`, `authorize`, `set-key` and `access` say more than the table
+  return spec;
+}
+
+SecurityVariant SecurityVariantOf(const SwitchRecord* record) {
+  if (!record) return {};
+  return {record->keySettable, record->accessControl};
+}
+
+std::string KeyText(uint16_t key) { return Format("0x%04X", key); }
+
+std::optional<uint16_t> ParseKeyText(const std::string& text) {
+  if (text.size() != static_cast<size_t>(kKeyTextLength) || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+    return std::nullopt;
+  if (!std::all_of(text.begin() + 2, text.end(), IsHexDigit)) return std::nullopt;
+  return static_cast<uint16_t>(std::stoul(text.substr(2), nullptr, 16));
+}
+
+std::string AccessCaptionFor(std::optional<uint8_t> accessByte) {
+  if (!accessByte) return kAccessErrorCaption;
+  return (*accessByte & 1) ? kEnableAccessCaption : kDisableAccessCaption;
+}
+
+SecurityState NewSecurityState(const PageContext& context) {
+  SecurityState state;
+  state.ports = NewFormState(DeviceSecurityForm(), context.PortCount());
+  state.variant = SecurityVariantOf(context.Record());
+  return state;
+}
+
+Outcome RefreshSecurity(PageContext& context, SecurityState& state) {
+  if (!context.Ready()) return Outcome::NothingToDo();
+  const SwitchRecord* record = context.Record();
+  if (!record) return Outcome::NothingToDo();
+  const int sw = context.Switch();
+  Engine& engine = context.engine;
+  state.variant = SecurityVariantOf(record);
+  std::vector<std::string> failed;
+  AdapterIo io(engine);
+  uint32_t key = 0;
+  if (engine.ReadRegister(sw, kRegAuthKey, key, kRegisterTimeoutMs))
+    state.keyText = KeyText(static_cast<uint16_t>(key & 0xFFFF));
+  else
+    failed.push_back("could not read the key register 0x0209");
+  if (state.variant.keySettable) state.accessCaption = kSetKeyCaption;
+  if (state.variant.accessControl) {
+    uint8_t byte = 0;
+    const bool read = engine.ReadEepromByte(sw, kEepromRemoteAccess, byte, kEepromTimeoutMs);
+    state.accessCaption = AccessCaptionFor(read ? std::optional<uint8_t>(byte) : std::nullopt);
+    if (!read) failed.push_back("could not read EEPROM byte 0x0C");
+  }
+  const Outcome ports = FormRefresh(context, DeviceSecurityForm(), state.ports);
+  if (!ports.ok()) failed.push_back(ports.message);
+  return failed.empty() ? Outcome::Done() : Outcome::ReadFailed(Joined(failed));
+}
+
+uint32_t UnauthorisedChipsAfterUpdate(const PageContext& context, const SecurityState& state) {
+  const SwitchRecord* record = context.Record();
+  if (!record) return 0;
+  const FormSpec& spec = DeviceSecurityForm();
+  const int n = std::clamp(record->portCount, 0, kMaxChipPorts);
+  uint32_t chips = 0;
+  for (const FormRegister& r : spec.registers) {
+    if (r.write == WriteMode::None || record->portCount <= r.writeAbovePorts) continue;
+    if (!RegisterKnown(spec, r.reg, state.ports)) continue;
+    const uint32_t value = EncodeRegister(spec, *record, r.reg, 0, state.ports);
+    for (int k = 0; k < n; ++k)
+      if (port_field::kUnauthorised.Register(k) == r.reg && port_field::kUnauthorised.Get(value, k)) chips |= 1u << k;
+  }
+  return chips;
+}
+
+Outcome UpdateSecurity(PageContext& context, const SecurityState& state, LockoutPolicy policy,
+                       std::vector<FormWrite>* written) {
+  if (!context.Ready() || !context.Record()) return Outcome::NothingToDo();
+  const LockoutRisk risk = LockoutRiskOf(context, UnauthorisedChipsAfterUpdate(context, state), 0);
+  if (Outcome guard = LockoutGuard(context, risk, policy); guard.kind != OutcomeKind::Done) return guard;
+  return FormUpdate(context, DeviceSecurityForm(), state.ports, written);
+}
+
+Outcome SetAuthKeyFromText(PageContext& context, const std::string& text) {
+  if (!context.Ready() || !context.Record()) return Outcome::NothingToDo();
+  const std::optional<uint16_t> key = ParseKeyText(text);
+  if (!key) {
+    context.prompt.Message(kApplicationTitle, kKeyInvalidMessage, PromptIcon::None);
+    return Outcome::Refused(kKeyInvalidMessage);
+  }
+  const int sw = context.Switch();
+  // The adapter is closed before any message is shown.
+  const KeyWrite outcome = WriteKey(context.engine, sw, *key);
+  switch (outcome) {
+    case KeyWrite::kReadFailed:
+      return Outcome::ReadFailed("could not read the key register 0x0209; nothing was written");
+    case KeyWrite::kSame:
+      return Outcome::NothingToDo("the switch already uses key " + KeyText(*key));
+    case KeyWrite::kNotSent:
+    case KeyWrite::kNotTaken:
+      context.prompt.Message(kApplicationTitle, kRegisterWriteFailed, PromptIcon::Error);
+      return Outcome::Refused(kRegisterWriteFailed);
+    case KeyWrite::kTaken:
+    case KeyWrite::kUnconfirmed:
+      break;
+  }
+  // Every later frame carries the new key, and the next run finds the switch by it.
+  std::string note = "key set to " + KeyText(*key);
+  if (outcome == KeyWrite::kUnconfirmed) {
+    note += "; the switch did not answer after the change, so it could not be checked";
+    context.Status("The switch did not answer after its key was set to " + KeyText(*key) +
+                   "; it is remembered with that key.");
+  }
+  if (!context.engine.SaveSwitchDatabaseChecked()) note += "; the switch database could not be saved";
+  return Outcome::Done(note);
+}
+
+Outcome ToggleRemoteAccess(PageContext& context, SecurityState& state) {
+  if (!context.Ready() || !context.Record()) return Outcome::NothingToDo();
+  if (!SecurityVariantOf(context.Record()).accessControl)
+    return Outcome::Refused("this switch keeps no remote-access setting");
+  uint8_t value = 0;
+  if (state.accessCaption == kEnableAccessCaption) {
+    value = kAccessEnableValue;
+  } else if (state.accessCaption == kDisableAccessCaption) {
+    if (!context.prompt.AskYesNo(kApplicationTitle, kDisableAccessWarning, PromptIcon::None))
+      return Outcome::Declined();
+    value = kAccessDisableValue;
+  } else {
+    context.prompt.Message(kApplicationTitle, kAccessErrorCaption, PromptIcon::None);
+    return Outcome::Refused(kAccessErrorCaption);
+  }
+  const int sw = context.Switch();
+  bool written = false;
+  std::optional<uint8_t> readBack;
+  {
+    AdapterIo io(context.engine);
+    written = context.engine.WriteEepromByte(sw, kEepromRemoteAccess, value, kEepromTimeoutMs);
+    uint8_t byte = 0;
+    if (written && context.engine.ReadEepromByte(sw, kEepromRemoteAccess, byte, kEepromTimeoutMs)) readBack = byte;
+  }
+  if (!written) {
+    state.accessCaption = kAccessErrorCaption;
+    context.prompt.Message(kApplicationTitle, kEepromWriteFailed, PromptIcon::Error);
+    return Outcome::Refused(kEepromWriteFailed);
+  }
+  state.accessCaption = AccessCaptionFor(readBack);
+  if (!readBack) return Outcome::ReadFailed("EEPROM byte 0x0C could not be read back");
+  if ((*readBack & 1) != (value & 1))
+    return Outcome::ReadFailed(Format("EEPROM byte 0x0C reads 0x%02X after writing 0x%02X", *readBack, value));
+  return Outcome::Done(value == kAccessEnableValue ? "remote access enabled" : "remote access disabled");
+}
+
+Outcome PressAccessButton(PageContext& context, SecurityState& state) {
+  if (!context.Ready() || !context.Record()) return Outcome::NothingToDo();
+  const SecurityVariant variant = SecurityVariantOf(context.Record());
+  Outcome result = Outcome::NothingToDo();
+  if (variant.keySettable) {
+    result = SetAuthKeyFromText(context, state.keyText);
+    // A refused key ends the whole handler.
+    if (result.kind == OutcomeKind::Refused) return result;
+  }
+  if (variant.accessControl) result = ToggleRemoteAccess(context, state);
+  return result;
+}
+
+}  // namespace brisfell

@@ -1,0 +1,115 @@
+#include "pages/security/device_security_page.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPalette>
+#include <QVBoxLayout>
+
+namespace brisfell {
+
+DeviceSecurityPage::DeviceSecurityPage(PageContext& context) : Page(context, "Device Security") {}
+
+void DeviceSecurityPage::BuildControls(QWidget* window) {
+  state_ = NewSecurityState(context_);
+  last_ = Outcome::NothingToDo();
+  auto* layout = new QVBoxLayout(window);
+  view_ = new FormView(DeviceSecurityForm(), context_.PortCount(), window);
+  layout->addWidget(view_, 1);
+
+  auto* keyBox = new QWidget(view_);
+  auto* keyLayout = new QVBoxLayout(keyBox);
+  keyLayout->setContentsMargins(4, 8, 12, 4);
+  auto* keyRow = new QHBoxLayout;
+  auto* label = new QLabel(kAuthKeyLabel, keyBox);
+  key_ = new QLineEdit(keyBox);
+  key_->setObjectName("authKey");
+  // Read only (and grey, so it looks it) until a refresh finds a model whose key can be set.
+  key_->setReadOnly(true);
+  QPalette grey = key_->palette();
+  grey.setColor(QPalette::Base, grey.color(QPalette::Window));
+  key_->setPalette(grey);
+  key_->setMaximumWidth(110);
+  label->setBuddy(key_);
+  keyRow->addWidget(label);
+  keyRow->addWidget(key_);
+  keyRow->addStretch();
+  keyLayout->addLayout(keyRow);
+  access_ = MakeButton(kAccessErrorCaption, "accessControl", keyBox);
+  access_->setMinimumWidth(220);
+  auto* accessRow = new QHBoxLayout;
+  accessRow->addWidget(access_);
+  accessRow->addStretch();
+  keyLayout->addSpacing(8);
+  keyLayout->addLayout(accessRow);
+  view_->LeftColumn()->insertWidget(0, keyBox);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  refresh_ = MakeButton("Refresh", "refresh", window);
+  update_ = MakeButton("Update", "update", window);
+  buttons->addWidget(refresh_);
+  buttons->addWidget(update_);
+  layout->addLayout(buttons);
+  QObject::connect(refresh_, &QPushButton::clicked, window, [this] { Refresh(); });
+  QObject::connect(update_, &QPushButton::clicked, window, [this] { Update(); });
+  QObject::connect(access_, &QPushButton::clicked, window, [this] { PressAccess(); });
+}
+
+void DeviceSecurityPage::Initialise() {
+  // Boxes beyond the port count are hidden by the view; a model that can neither set its key
+  // nor switch remote access has no use for the button.
+  if (!state_.variant.ButtonShown()) {
+    access_->hide();
+    access_->setEnabled(false);
+  }
+  Refresh();
+}
+
+void DeviceSecurityPage::Collect() {
+  if (!view_) return;
+  view_->Collect(state_.ports);
+  state_.keyText = key_->text().toStdString();
+}
+
+void DeviceSecurityPage::Show() {
+  view_->Show(state_.ports);
+  if (!state_.keyText.empty()) key_->setText(QString::fromStdString(state_.keyText));
+  if (state_.variant.keySettable && key_->isReadOnly()) {
+    key_->setReadOnly(false);
+    key_->setMaxLength(kKeyTextLength);
+    key_->setPalette(QPalette());
+  }
+  access_->setText(QString::fromStdString(state_.accessCaption));
+}
+
+void DeviceSecurityPage::Refresh() {
+  if (!view_ || !Ready()) return;
+  const BusyWhileReady busy(context_);
+  // Choices not yet written stay where a read fails.
+  Collect();
+  last_ = RefreshSecurity(context_, state_);
+  Show();
+  Report(last_, "Refresh");
+}
+
+void DeviceSecurityPage::Update() {
+  if (!view_ || !Ready()) return;
+  Collect();
+  last_ = UpdateSecurity(context_, state_, LockoutPolicy::kAsk);
+  Report(last_, "Update");
+}
+
+void DeviceSecurityPage::PressAccess() {
+  if (!view_ || !Ready()) return;
+  Collect();
+  last_ = PressAccessButton(context_, state_);
+  access_->setText(QString::fromStdString(state_.accessCaption));
+  Report(last_, "Access");
+}
+
+void DeviceSecurityPage::Report(const Outcome& outcome, const char* action) {
+  // Refusals come with message boxes of their own.
+  if (outcome.kind == OutcomeKind::ReadFailed) context_.Status(std::string(action) + ": " + outcome.message);
+}
+
+}  // namespace brisfell

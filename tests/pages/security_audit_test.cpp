@@ -1,0 +1,124 @@
+// The security audit on the built-in segment: its findings per switch, that following each
+// fix clears it, and that what cannot be read is reported rather than passed.
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "pages/features/feature_forms.h"
+#include "pages/security/audit_logic.h"
+#include "pages/security/device_security_logic.h"
+#include "ports_fixture.h"
+
+namespace brisfell::testing {
+namespace {
+
+using Checks = std::set<std::string>;
+
+std::map<std::string, Checks> ByMac(const std::vector<AuditFinding>& findings) {
+  std::map<std::string, Checks> by;
+  for (const auto& f : findings) by[FormatMac(f.mac)].insert(f.check);
+  return by;
+}
+
+struct AuditTest : PortsTest {
+  // Carries out a finding's command the way the command line would, through the page logic.
+  void Apply(const AuditFinding& f) {
+    SCOPED_TRACE(f.command);
+    sim.Select(f.switchIndex);
+    std::istringstream words(f.command);
+    std::string verb, arg, value;
+    words >> verb >> arg >> value;
+    if (verb == "set-key") {
+      ASSERT_EQ(SetAuthKeyFromText(ctx, "0x1234").kind, OutcomeKind::Done);
+    } else if (verb == "authorize") {
+      SecurityState s = NewSecurityState(ctx);
+      ASSERT_TRUE(RefreshSecurity(ctx, s).ok());
+      uint32_t only = 0;
+      for (int p = 0; p < ctx.PortCount(); ++p)
+        if (PortLabel(p) == arg) only = 1u << p;
+      ASSERT_NE(only, 0u) << "names a port of the switch";
+      s.ports.values[0].ticked = only;
+      ASSERT_EQ(UpdateSecurity(ctx, s, LockoutPolicy::kRefuse), Outcome::Done()) << "keeps the station's port";
+    } else if (verb == "access") {
+      ASSERT_EQ(arg, "disable");
+      SecurityState s = NewSecurityState(ctx);
+      ASSERT_TRUE(RefreshSecurity(ctx, s).ok());
+      prompt.answers = {true};
+      ASSERT_EQ(ToggleRemoteAccess(ctx, s).kind, OutcomeKind::Done);
+    } else if (verb == "global") {
+      const FormSpec& spec = GlobalConfigForm();
+      FormState s = NewFormState(spec, ctx.PortCount());
+      ASSERT_TRUE(FormRefresh(ctx, spec, s).ok());
+      const int field = spec.IndexOf(arg);
+      ASSERT_GE(field, 0);
+      s.values[static_cast<size_t>(field)].choice = ChoiceFromWord(spec.fields[static_cast<size_t>(field)], value);
+      ASSERT_EQ(FormUpdate(ctx, spec, s), Outcome::Done());
+    } else {
+      FAIL() << "unknown fix";
+    }
+  }
+};
+
+TEST_F(AuditTest, TheBuiltInSegmentIsOpenInTheWaysItsScenarioSays) {
+  sim.Select(2);
+  const auto findings = AuditSwitches(ctx);
+  EXPECT_EQ(ctx.Switch(), 2) << "the current switch is kept";
+  const std::string every = kAuditEveryPortManages, loop = kAuditLoopDetectionOff, storm = kAuditStormFilterOff;
+  // Every switch keeps the default key and lets every port manage; storm filtering is off
+  // everywhere (0x0607 bit 4 by default); only access-b detects loops; only access-a keeps the
+  // remote-access bit, and only access-b can change its key.
+  const std::map<std::string, Checks> expected = {
+      {"02:0B:F1:24:00:01", {every, loop, storm}},
+      {"02:0B:F1:16:00:03", {every, kAuditRemoteAccess, loop, storm}},
+      {"02:0B:F1:16:00:04", {kAuditDefaultKey, every, storm}},
+      {"02:0B:F1:16:00:01", {every, loop, storm}},
+      {"02:0B:F1:26:00:01", {every, loop, storm}},
+  };
+  EXPECT_EQ(ByMac(findings), expected);
+  for (const auto& f : findings) {
+    SCOPED_TRACE(f.check + " on " + FormatMac(f.mac));
+    EXPECT_FALSE(f.command.empty());
+    EXPECT_FALSE(f.text.empty());
+    if (f.check == every) {
+      EXPECT_EQ(f.command, "authorize 1") << "the port this console comes in through";
+      EXPECT_EQ(f.text.find("default key") != std::string::npos, !sim.engine.GetSwitchRecord(f.switchIndex)->keySettable);
+    }
+    EXPECT_EQ(FixCommandLine(f, "brisfell-cli --sim"), "brisfell-cli --sim -s " + FormatMac(f.mac) + " " + f.command);
+  }
+  const Table table = AuditTable(findings, "x");
+  EXPECT_EQ(table.rows.size(), findings.size());
+}
+
+TEST_F(AuditTest, FollowingEveryFixLeavesNothingToFind) {
+  const auto findings = AuditSwitches(ctx);
+  ASSERT_FALSE(findings.empty());
+  for (const auto& f : findings) Apply(f);
+  EXPECT_TRUE(AuditSwitches(ctx).empty()) << ::testing::PrintToString(ByMac(AuditSwitches(ctx)));
+}
+
+TEST_F(AuditTest, WhatCannotBeReadIsReportedNotPassed) {
+  auto& core = Use(24);
+  const int index = ctx.Switch();
+  core.FailReads(kRegUnauthorisedLow, -1);
+  core.FailReads(kRegGlobalControl, -1);
+  auto findings = AuditSwitch(ctx, index);
+  Checks checks;
+  for (const auto& f : findings) checks.insert(f.check);
+  // The port control register still reads, so storm filtering is judged.
+  EXPECT_EQ(checks, (Checks{kAuditStormFilterOff, kAuditNotChecked}));
+  EXPECT_EQ(std::count_if(findings.begin(), findings.end(), [](const AuditFinding& f) { return f.check == kAuditNotChecked; }), 2);
+  for (const auto& f : findings)
+    if (f.check == kAuditNotChecked) {
+      EXPECT_TRUE(f.command.empty());
+      EXPECT_EQ(FixCommandLine(f, "brisfell-cli"), "");
+    }
+  core.ClearFailedReads();
+  core.SetMuted(true);
+  findings = AuditSwitch(ctx, index);
+  EXPECT_EQ(std::count_if(findings.begin(), findings.end(), [](const AuditFinding& f) { return f.check == kAuditNotChecked; }), 2);
+  EXPECT_FALSE(sim.engine.IoOpen());
+}
+
+}  // namespace
+}  // namespace brisfell::testing
