@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "app/placeholder_page.h"
 #include "pages/features/global_config_page.h"
 #include "pages/features/igmp_page.h"
 #include "pages/features/qos_page.h"
@@ -19,15 +18,8 @@
 #include "pages/vlan/vlan_control_page.h"
 
 namespace brisfell {
-namespace {
 
-std::unique_ptr<Page> Placeholder(PageContext& c, const char* caption) {
-  return std::make_unique<PlaceholderPage>(c, caption);
-}
-
-}  // namespace
-
-// One line per page, in tab order. A page that is not built yet stands as a placeholder.
+// One line per page, in tab order.
 PageSet::PageSet(PageContext& c) {
   auto status = std::make_unique<StatusHost>();
   status->AddPage(std::make_unique<OverviewPage>(c));

@@ -219,6 +219,9 @@ std::string GroupHelp(const std::string& name);
 int ExitStatusFor(Session& s, const Outcome& outcome);
 int ExitStatusFor(Session& s, VlanOutcome outcome);
 
+// How a report says that a frame went out: under --dry-run it did not.
+inline const char* Sent(Session& s) { return s.Options().dryRun ? "held back (dry run)" : "sent"; }
+
 // The packet driver for real adapters; null (after setting `why`) when this build has none.
 std::unique_ptr<PacketDriver> CreateRealDriver(std::string& why);
 

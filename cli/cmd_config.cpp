@@ -151,8 +151,8 @@ int Load(Session& s, const std::string& path) {
   doc["written"] = r.written;
   doc["unread"] = r.unread;
   doc["soft_reset"] = true;
-  s.out().Line(Format("Loaded %d of %d registers from %s into %s; soft reset sent", r.written, r.entries,
-                      path.c_str(), SwitchText(s).c_str()));
+  s.out().Line(Format("Loaded %d of %d registers from %s into %s; soft reset %s", r.written, r.entries,
+                      path.c_str(), SwitchText(s).c_str(), Sent(s)));
   if (r.unread.empty()) return kExitOk;
   std::string regs;
   for (uint16_t reg : r.unread) regs += (regs.empty() ? "" : ", ") + Hex(reg);
@@ -293,7 +293,7 @@ int FactoryDefaults(Session& s) {
   std::string text = Format("Wrote %d power-on defaults to %s", r.registersWritten, SwitchText(s).c_str());
   if (eeprom && r.eeprom.outcome == EepromOutcome::Saved)
     text += Format("; saved to its EEPROM (%d words changed)", r.eeprom.wordsWritten);
-  text += r.reset == ResetSent::None ? "; no reset sent" : std::string("; ") + reset + " reset sent";
+  text += r.reset == ResetSent::None ? "; no reset sent" : std::string("; ") + reset + " reset " + Sent(s);
   s.out().Line(text);
   return eeprom ? ExitStatusFor(s, ToOutcome(r.eeprom.outcome)) : kExitOk;
 }

@@ -205,7 +205,7 @@ int Reset(Session& s, const std::string& kind) {
   const bool hard = kind == "hard";
   const int status = ExitStatusFor(s, hard ? HardwareReset(s.context()) : SoftReset(s.context()));
   if (status != kExitOk) return status;
-  s.out().Line(std::string(hard ? "hardware" : "soft") + " reset sent to " + FormatMac(s.Record().mac));
+  s.out().Line(std::string(hard ? "hardware" : "soft") + " reset " + Sent(s) + " to " + FormatMac(s.Record().mac));
   s.out().Doc()["reset"] = kind;
   return kExitOk;
 }

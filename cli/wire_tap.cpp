@@ -2,22 +2,19 @@
 
 #include <cstring>
 
+#include "engine/byte_order.h"
 #include "engine/engine.h"
 #include "engine/frames.h"
+#include "engine/registers.h"
 
 namespace brisfell::cli {
 namespace {
 
-constexpr uint32_t kEepromReadBit = 1u << 11;
-
 bool IsRrcp(const uint8_t* f, size_t n) {
   return n >= 20 && f[12] == rrcp::kEtherTypeHigh && f[13] == rrcp::kEtherTypeLow && f[14] == rrcp::kProtocol;
 }
-uint16_t RegisterOf(const uint8_t* f) { return static_cast<uint16_t>(f[18] | f[19] << 8); }
-uint32_t ValueOf(const uint8_t* f) {
-  return static_cast<uint32_t>(f[20]) | static_cast<uint32_t>(f[21]) << 8 | static_cast<uint32_t>(f[22]) << 16 |
-         static_cast<uint32_t>(f[23]) << 24;
-}
+uint16_t RegisterOf(const uint8_t* f) { return LoadLe16(f + 18); }
+uint32_t ValueOf(const uint8_t* f) { return LoadLe32(f + 20); }
 Mac Bytes6(const uint8_t* p) {
   Mac m{};
   std::memcpy(m.data(), p, 6);
@@ -73,15 +70,29 @@ bool WireTap::SendPacket(AdapterHandle& adapter, Packet& packet) {
     const Mac to = Bytes6(f);
     const uint16_t reg = RegisterOf(f);
     const uint32_t value = ValueOf(f);
-    const bool eepromRead = reg == kRegEepromControl && (value & kEepromReadBit);
+    const bool eepromRead = reg == kRegEepromControl && (value & kEepromReadCommand);
     if (eepromRead) {
+      const auto held = eepromShadow_.find({to, static_cast<uint16_t>(value & kEepromAddressMask)});
+      if (dryRun_ && held != eepromShadow_.end()) {
+        // A byte this run wrote (held back): the command completes at once with that byte, as
+        // the chip would have read it back.
+        shadow_[{to, kRegEepromControl}] = value & kEepromCommandMask;
+        shadow_[{to, kRegEepromData}] = static_cast<uint32_t>(held->second) << 8;
+        return true;
+      }
       // The chip answers the EEPROM registers itself from here on.
       shadow_.erase({to, kRegEepromControl});
       shadow_.erase({to, kRegEepromData});
     } else {
       writes_.push_back({to, reg, value, !dryRun_});
       if (dryRun_) {
-        shadow_[{to, reg}] = value;
+        if (reg == kRegEepromControl) {
+          // A write command, completed at once with the data register's held-back byte.
+          const auto data = shadow_.find({to, kRegEepromData});
+          if (data != shadow_.end())
+            eepromShadow_[{to, static_cast<uint16_t>(value & kEepromAddressMask)}] = static_cast<uint8_t>(data->second);
+        }
+        shadow_[{to, reg}] = reg == kRegEepromControl ? value & kEepromCommandMask : value;
         return true;
       }
     }

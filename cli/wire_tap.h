@@ -4,7 +4,8 @@
 // them. Held-back values answer later gets of the same register, so a command that reads what
 // it just wrote sees the switch as its writes would have left it; reads of everything else
 // still go to the switch. EEPROM read commands (a set of the EEPROM control register with the
-// read bit) are reads and always go out.
+// read bit) are reads and go out, except for a byte a held-back write command wrote: that one
+// is answered here, so the write's read-back sees it.
 #pragma once
 
 #include <cstdint>
@@ -67,6 +68,8 @@ class WireTap : public PacketDriver {
   std::vector<WireWrite> writes_;
   // --dry-run: what the held-back sets left in each switch's registers.
   std::map<std::pair<Mac, uint16_t>, uint32_t> shadow_;
+  // --dry-run: the EEPROM bytes the held-back write commands would have left, by address.
+  std::map<std::pair<Mac, uint16_t>, uint8_t> eepromShadow_;
   size_t framesSent_ = 0;
 };
 

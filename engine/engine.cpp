@@ -469,15 +469,6 @@ bool Engine::WriteRegister(int index, uint16_t reg, uint32_t value) {
   return SendFrame(*io, BuildSet(stationMac_, rec->mac, rec->authKey, reg, value));
 }
 
-namespace {
-constexpr uint32_t kEepromReadCommand = 1u << 11;
-constexpr uint32_t kEepromBusy = 1u << 12;
-constexpr uint32_t kEepromFailed = 1u << 13;
-constexpr uint32_t kEepromAddressMask = 0x07FF;
-// What the control register keeps of the last command: its address and its direction.
-constexpr uint32_t kEepromCommandMask = kEepromAddressMask | kEepromReadCommand;
-}  // namespace
-
 // A get inside an EEPROM operation: a lost request or reply is asked again until the
 // operation's deadline, instead of failing the whole operation at the first loss.
 bool Engine::AskUntil(int index, uint16_t reg, uint32_t& value, int64_t deadlineUs) {

@@ -25,6 +25,13 @@ constexpr uint16_t kRegAuthKey = 0x0209;
 constexpr uint16_t kRegPortBandwidth = 0x020A;      // 13 registers, a byte a chip port
 constexpr uint16_t kRegEepromControl = 0x0217;
 constexpr uint16_t kRegEepromData = 0x0218;
+// The EEPROM control register's bits: the address, the direction, and the chip's state.
+constexpr uint32_t kEepromAddressMask = 0x07FF;
+constexpr uint32_t kEepromReadCommand = 1u << 11;
+constexpr uint32_t kEepromBusy = 1u << 12;
+constexpr uint32_t kEepromFailed = 1u << 13;
+// What the control register keeps of the last command: its address and its direction.
+constexpr uint32_t kEepromCommandMask = kEepromAddressMask | kEepromReadCommand;
 // EEPROM byte, on the models that keep it: bit 0 set = this console's access is disabled from
 // the next hardware reset on (written as 3 to disable, 0 to enable).
 constexpr uint16_t kEepromRemoteAccess = 0x000C;

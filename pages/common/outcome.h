@@ -9,6 +9,11 @@
 
 namespace brisfell {
 
+// The pages' own texts for a write the switch did not take, shared by the pages that write
+// registers and EEPROM.
+inline constexpr const char* kRegisterWriteFailed = "Register write failed";
+inline constexpr const char* kEepromWriteFailed = "Eeprom write failed";
+
 enum class OutcomeKind {
   Done,         // the switch was changed (or read) as asked
   NothingToDo,  // nothing needed writing, or no adapter/switch is current

@@ -25,8 +25,6 @@ inline constexpr const char* kKeyInvalidMessage = "The data is invalid, Default 
 inline constexpr const char* kDisableAccessWarning =
     "Warning! This switch will not be accessible by Brisfell after hardware reset.\n"
     "To re-enable Brisfell access, use the DEFAULT button on the switch.\nContinue?";
-inline constexpr const char* kRegisterWriteFailed = "Register write failed";
-inline constexpr const char* kEepromWriteFailed = "Eeprom write failed";
 // What the key edit box holds at most on a model whose key can be set: "0x" and four digits.
 constexpr int kKeyTextLength = 6;
 constexpr uint8_t kAccessDisableValue = 3;

@@ -28,7 +28,6 @@ inline constexpr const char* kOpenFileFailed = "Open file failed!";
 inline constexpr const char* kGetRegisterFailed = "Get register failed!";
 inline constexpr const char* kInvalidFileFormat = "Invalid file format!";
 inline constexpr const char* kEepromReadFailed = "Eeprom read failed";
-inline constexpr const char* kEepromWriteFailed = "Eeprom write failed";
 inline constexpr const char* kMacMismatchTitle = "MAC Address Mismatch";
 inline constexpr const char* kConfigFileNameFormat = "adn_%02X_%02X_%02X_%02X_%02X_%02X.qsw";
 inline constexpr const char* kConfigFileExtension = "qsw";

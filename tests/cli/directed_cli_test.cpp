@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli_fixture.h"
+#include "engine/engine.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ TEST_F(DirectedCli, AKeyedSwitchIsReachedWithOneHelloAndRemembered) {
   const CliRun byIndex = KeyedPair("-s 1 read 0x0209");
   ASSERT_EQ(byIndex.status, 0) << byIndex.err;
   EXPECT_EQ(byIndex.out, "0x0209 0x00001234\n");
-  EXPECT_EQ(Broadcasts(), 1);
+  EXPECT_EQ(Broadcasts(), brisfell::kBroadcastHellos);  // one discovery, its hello repeated
 }
 
 // The record reached directly gets its model as discovery gives it, including the EEPROM
@@ -120,7 +121,7 @@ TEST_F(DirectedCli, DatabaseKeepsItsOrderAndASilentRememberedSwitchIsLookedFor) 
   WriteFile("qswrec.dat", std::string(bytes.begin(), bytes.end()));
   const CliRun r = Default("-s 02:0B:F1:24:00:01 read 0x0100");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Broadcasts(), 1);
+  EXPECT_EQ(Broadcasts(), brisfell::kBroadcastHellos);
   const auto after = Database();
   EXPECT_NE(std::find(after.begin(), after.end(), std::make_pair(std::string("02:0B:F1:24:00:01"), uint16_t{0x5A3C})),
             after.end());

@@ -11,6 +11,7 @@
 
 #include "cli/cli_fixture.h"
 #include "engine/frames.h"
+#include "engine/engine.h"
 #include "sim/pcap_writer.h"
 
 namespace {
@@ -61,8 +62,10 @@ TEST_F(EnginePcapCli, RecordsBothDirectionsOfAReadInTimeOrder) {
       default: break;
     }
   }
-  EXPECT_EQ(hellos, 1);        // a fresh database: only the broadcast hello
-  EXPECT_EQ(helloReplies, 5);  // every switch of the built-in scenario
+  // A fresh database: only the broadcast hello, repeated against a lost frame, and each of the
+  // five switches of the built-in scenario answering every one.
+  EXPECT_EQ(hellos, brisfell::kBroadcastHellos);
+  EXPECT_EQ(helloReplies, 5 * brisfell::kBroadcastHellos);
   EXPECT_EQ(gets, 1);
   EXPECT_EQ(getReplies, 1);
   // The get comes before its reply.

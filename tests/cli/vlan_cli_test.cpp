@@ -77,9 +77,10 @@ TEST_F(VlanCli, ChangesReportWhatChangedInTheList) {
 }
 
 TEST_F(VlanCli, RefusalsAndUsageErrors) {
-  // Two VLANs with the same tag: the page's refusal, one line, exit 1.
-  const CliRun same = Cli("-s 1 --sim-state state.json vlan edit 3 1-4 --vid 1");
-  const CliRun refused = Cli("-s 1 --sim-state state.json vlan add 5,6 --vid 1");
+  // Two VLANs with the same tag: the page's refusal, one line, exit 1. (Named by MAC: an index
+  // would add the line that says which switch it named.)
+  const CliRun same = Cli("-s 02:0B:F1:16:00:03 --sim-state state.json vlan edit 3 1-4 --vid 1");
+  const CliRun refused = Cli("-s 02:0B:F1:16:00:03 --sim-state state.json vlan add 5,6 --vid 1");
   ASSERT_EQ(same.status, 0) << same.err;
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(refused.out.empty());

@@ -181,7 +181,9 @@ TEST(MainWindowTest, DatabaseFailureReachesThePromptAsAnErrorBox) {
   ASSERT_FALSE(rig.prompt.shown.empty());
   const auto& box = rig.prompt.shown.front();
   EXPECT_EQ(box.kind, ScriptedPrompt::Shown::Kind::Message);
-  EXPECT_EQ(box.text, "Open record file failed!");
+  // The page's text, then the path and the system's reason.
+  EXPECT_EQ(box.text, std::string(kOpenRecordFileFailed) + "\n" +
+                          rig.folder.filePath("missing-folder/qswrec.dat").toStdString() + ": No such file or directory");
   EXPECT_EQ(box.icon, PromptIcon::Error);
   EXPECT_EQ(box.title, kApplicationTitle);
   // Discovery still ran: load and save both failed, each said so once.

@@ -124,7 +124,9 @@ TEST(LiveWindowTest, TheDatabasesMessageWaitsForTheWorkerAndIsShownHere) {
   s.GetEngine().SetDatabasePath(s.rig->folder.filePath("missing/folder/qswrec.dat").toStdString());
   s.Window().SelectAdapter(0);
   // Loading and saving both failed; both boxes came up on this thread once discovery ended.
-  EXPECT_EQ(s.rig->prompt.MessageTexts(), (std::vector<std::string>{kOpenRecordFileFailed, kOpenRecordFileFailed}));
+  const auto texts = s.rig->prompt.MessageTexts();
+  ASSERT_EQ(texts.size(), 2u);
+  for (const std::string& text : texts) EXPECT_EQ(text.rfind(std::string(kOpenRecordFileFailed) + "\n", 0), 0u) << text;
   EXPECT_EQ(s.GetEngine().SwitchCount(), 5);
 }
 
