@@ -242,10 +242,12 @@ int Diff(Session& s, const std::string& path) {
   doc["equal"] = r.differences.empty() && r.unread.empty();
   if (r.differences.empty())
     s.out().Line(Format("No differences in %zu registers", c.file->entries.size() - r.unread.size()));
-  s.out().List("differences", t, schema, [&](size_t row, Json& j) {
-    j["fields"] = ConfigRegisterFields(static_cast<uint16_t>(r.differences[row].entry.reg & 0xFFFF));
-    j["switch_value"] = r.differences[row].current;
-  });
+  // Equal: the line above says so; a table of no rows would only be its header.
+  if (s.out().Json() || !r.differences.empty())
+    s.out().List("differences", t, schema, [&](size_t row, Json& j) {
+      j["fields"] = ConfigRegisterFields(static_cast<uint16_t>(r.differences[row].entry.reg & 0xFFFF));
+      j["switch_value"] = r.differences[row].current;
+    });
   doc["unread"] = r.unread;
   if (!r.unread.empty()) {
     std::string regs;

@@ -37,10 +37,16 @@ int Tag(Session& s, const std::string& listText, const std::string& modeWord) {
   const std::vector<int> positions = s.Ports(listText);
   const int mode = TagModeFromWord(modeWord);
   const Table before = ReadTags(s);
-  const int status = ExitStatusFor(s, ApplyTagModes(s.context(), positions, mode));
+  const std::string nothing = (positions.size() == 1 ? "port " : "ports ") + listText + ": nothing to change";
+  const Outcome outcome = ApplyTagModes(s.context(), positions, mode);
+  if (outcome.kind == OutcomeKind::NothingToDo) {
+    s.out().NothingToDo(nothing);  // said once, naming the ports
+    return kExitOk;
+  }
+  const int status = ExitStatusFor(s, outcome);
   if (status != kExitOk) return status;
   const auto changes = DiffLists(before, ReadTags(s), TagSchema(), "port ");
-  if (changes.empty()) s.out().NothingToDo("ports " + listText + ": nothing to change");
+  if (changes.empty()) s.out().NothingToDo(nothing);
   s.out().Changed(changes);
   return kExitOk;
 }
