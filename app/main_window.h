@@ -41,6 +41,7 @@ class MainWindow : public QMainWindow {
 
   int CurrentGroup() const { return currentGroup_; }
   Engine& GetEngine() const { return engine_; }
+  Prompt& GetPrompt() const { return prompt_; }
   PageHost* CurrentHost() const;
   QComboBox* AdapterSelector() const { return adapters_; }
   QComboBox* SwitchSelector() const { return switches_; }

@@ -8,6 +8,8 @@
 #include "pages/vlan/tag_control_page.h"
 #include "pages/vlan/vlan_config_page.h"
 #include "app/network_map_window.h"
+#include "app/security_audit_window.h"
+#include "app/switch_keys_dialog.h"
 #include "app/traffic_window.h"
 #include "pages/status/mib_counter_page.h"
 
@@ -143,6 +145,16 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
     mib->AutoRefresh()->Tick();
     if (!Save(window, dir, "sw0-status-2-mib-counter-auto-refresh.png", written, error)) return false;
     mib->AutoRefresh()->Box()->setChecked(false);
+  }
+
+  // The Tools menu's windows: the switch database's keys and the security audit, run.
+  {
+    SwitchKeysDialog keys(window.GetEngine(), window.GetPrompt(), [] {}, &window);
+    if (!Save(keys, dir, "switch-keys.png", written, error)) return false;
+    SecurityAuditWindow audit(window.GetEngine(), window.GetPrompt(), &window);
+    audit.show();
+    audit.Run();
+    if (!Save(audit, dir, "security-audit.png", written, error)) return false;
   }
 
   // The about box too, as the Help menu opens it.

@@ -18,9 +18,19 @@ SecurityAuditWindow::SecurityAuditWindow(Engine& engine, Prompt& prompt, QWidget
   summary_->setObjectName("summary");
   summary_->setWordWrap(true);
   layout->addWidget(summary_);
-  list_ = MakeReportList(this, AuditTable({}, ""), {44, 130, 70, 150, 300, 300});
+  list_ = MakeReportList(this, AuditTable({}, ""), {44, 130, 70, 170, 470, 420});
   list_->setObjectName("findings");
   layout->addWidget(list_, 1);
+  auto* fixRow = new QHBoxLayout;
+  fixRow->addWidget(new QLabel("Fix:", this));
+  fix_ = MakeReadOnlyLine(this, "fix");
+  fixRow->addWidget(fix_, 1);
+  layout->addLayout(fixRow);
+  connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    const int row = item ? list_->indexOfTopLevelItem(item) : -1;
+    fix_->setText(row >= 0 && row < static_cast<int>(findings_.size()) ? list_->topLevelItem(row)->text(list_->columnCount() - 1)
+                                                                     : QString());
+  });
   auto* row = new QHBoxLayout;
   run_ = MakeButton("Run Again", "runAgain", this);
   auto* close = MakeButton("Close", "close", this);
@@ -30,7 +40,8 @@ SecurityAuditWindow::SecurityAuditWindow(Engine& engine, Prompt& prompt, QWidget
   layout->addLayout(row);
   connect(run_, &QPushButton::clicked, this, [this] { Run(); });
   connect(close, &QPushButton::clicked, this, &QDialog::close);
-  resize(980, 420);
+  // Wide enough for a finding and its command side by side.
+  resize(1340, 440);
 }
 
 void SecurityAuditWindow::Run() {
@@ -39,6 +50,7 @@ void SecurityAuditWindow::Run() {
   if (adapter < 0 || engine.SwitchCount() == 0) {
     findings_.clear();
     ClearReportList(list_);
+    fix_->clear();
     summary_->setText("Choose an adapter whose switches answer first: the audit checks the switches it found.");
     return;
   }
@@ -47,16 +59,18 @@ void SecurityAuditWindow::Run() {
     findings_ = AuditSwitches(context_);
   }
   FillReportList(list_, AuditTable(findings_, "brisfell-cli -a " + engine.AdapterName(adapter)));
+  if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
   const int switches = engine.SwitchCount();
-  summary_->setText(findings_.empty()
-                        ? QString("No findings on the %1 switch(es) of %2.")
-                              .arg(switches)
-                              .arg(QString::fromStdString(engine.AdapterDescription(adapter)))
-                        : QString("%1 finding(s) on the %2 switch(es) of %3. Each line names the command that "
-                                  "fixes it.")
-                              .arg(findings_.size())
-                              .arg(switches)
-                              .arg(QString::fromStdString(engine.AdapterDescription(adapter))));
+  const QString where = QString("%1 %2 of %3")
+                            .arg(switches)
+                            .arg(switches == 1 ? "switch" : "switches")
+                            .arg(QString::fromStdString(engine.AdapterDescription(adapter)));
+  const int n = static_cast<int>(findings_.size());
+  summary_->setText(findings_.empty() ? QString("No findings on the %1.").arg(where)
+                                      : QString("%1 %2 on the %3. Each line names the command that fixes it.")
+                                            .arg(n)
+                                            .arg(n == 1 ? "finding" : "findings")
+                                            .arg(where));
 }
 
 }  // namespace brisfell

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <string>
@@ -26,12 +27,15 @@ class SecurityAuditWindow : public QDialog {
   QTreeWidget* List() const { return list_; }
   QLabel* Summary() const { return summary_; }
   QPushButton* RunButton() const { return run_; }
+  // The chosen finding's whole command, selectable for copying (the list cuts it off).
+  QLineEdit* FixLine() const { return fix_; }
 
  private:
   PageContext context_;
   std::vector<AuditFinding> findings_;
   QTreeWidget* list_ = nullptr;
   QLabel* summary_ = nullptr;
+  QLineEdit* fix_ = nullptr;
   QPushButton* run_ = nullptr;
 };
 

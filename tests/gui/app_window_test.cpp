@@ -177,12 +177,15 @@ TEST(EmulatedShellTest, ScreenshotsCoverEverySwitchGroupAndTab) {
   for (int g = 0; g < PageSet::kGroupCount; ++g) views += s.rig->Host(g).TabCount();
   EXPECT_EQ(views, 14);
   // Every view of both switches with the VLAN add and edit dialogs and the tag dialog, the
-  // network map, the traffic window, the MIB Counter page with its rates, and the about box last.
-  ASSERT_EQ(written.size(), 2 * (views + 3) + 4);
+  // network map, the traffic window, the MIB Counter page with its rates, the switch keys and
+  // the security audit, and the about box last.
+  ASSERT_EQ(written.size(), 2 * (views + 3) + 6);
   EXPECT_EQ(written.last(), QDir(out.filePath("shots")).filePath("about.png"));
   const QDir dir(out.filePath("shots"));
   EXPECT_TRUE(dir.exists("network-map.png"));
   EXPECT_TRUE(dir.exists("traffic.png"));
+  EXPECT_TRUE(dir.exists("switch-keys.png"));
+  EXPECT_TRUE(dir.exists("security-audit.png"));
   EXPECT_TRUE(dir.exists("sw0-status-2-mib-counter-auto-refresh.png"));
   EXPECT_TRUE(dir.exists("sw0-status-0-overview.png"));
   EXPECT_TRUE(dir.exists("sw0-status-1-port-status.png"));

@@ -231,6 +231,11 @@ TEST(SecurityTools, TheAuditWindowListsTheFindingsOfEveryDiscoveredSwitch) {
   EXPECT_EQ(audit->List()->topLevelItemCount(), static_cast<int>(audit->Findings().size()));
   const QString fix = audit->List()->topLevelItem(0)->text(5);
   EXPECT_TRUE(fix.startsWith("brisfell-cli -a ")) << fix.toStdString();
+  // The chosen line's whole command is shown beneath the list, following the choice.
+  EXPECT_EQ(audit->FixLine()->text(), fix);
+  const int last = audit->List()->topLevelItemCount() - 1;
+  audit->List()->setCurrentItem(audit->List()->topLevelItem(last));
+  EXPECT_EQ(audit->FixLine()->text(), audit->List()->topLevelItem(last)->text(5));
   EXPECT_TRUE(audit->Summary()->text().startsWith(QString::number(audit->Findings().size()) + " finding"));
   // The menu shows the same window again rather than a second one.
   SecurityAuditAction(w)->trigger();
