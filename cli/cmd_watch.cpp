@@ -87,6 +87,9 @@ int Watch(Session& s, const std::string& page, double intervalS, int count) {
       out.Doc()["error"] = "no reply from " + mac;
     }
     out.Doc()["switch"] = mac;
+    // When the reading was taken, on the console's own clock: rates and gaps can be checked
+    // from the lines alone.
+    out.Doc()["elapsed_s"] = static_cast<double>(clock.NowUs() - start) / 1e6;
     if (!terminal && !json) out.Line("");
     out.Finish();
     std::cout << std::flush;
