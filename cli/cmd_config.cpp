@@ -115,7 +115,7 @@ int Save(Session& s, const std::string& path) {
   if (r.outcome != ConfigOutcome::Done) return ExitStatusFor(s, ToOutcome(r.outcome));
   Json& doc = s.out().Doc();
   doc["file"] = path;
-  doc["switch"] = FormatMac(s.Record().mac);
+  doc["mac"] = FormatMac(s.Record().mac);
   doc["entries"] = r.rows.size();
   doc["bytes"] = kConfigHeaderSize + kConfigEntrySize * r.rows.size();
   s.out().Line(Format("Saved %zu registers of %s to %s", r.rows.size(), SwitchText(s).c_str(), path.c_str()));
@@ -146,7 +146,7 @@ int Load(Session& s, const std::string& path) {
   s.out().Changed(changes);
   Json& doc = s.out().Doc();
   doc["file"] = path;
-  doc["switch"] = FormatMac(s.Record().mac);
+  doc["mac"] = FormatMac(s.Record().mac);
   doc["entries"] = r.entries;
   doc["written"] = r.written;
   doc["unread"] = r.unread;
@@ -237,7 +237,7 @@ int Diff(Session& s, const std::string& path) {
   Json& doc = s.out().Doc();
   doc["file"] = path;
   doc["file_mac"] = FormatMac(c.file->header.mac);
-  doc["switch"] = FormatMac(mac);
+  doc["mac"] = FormatMac(mac);
   doc["compared"] = c.file->entries.size() - r.unread.size();
   doc["equal"] = r.differences.empty() && r.unread.empty();
   if (r.differences.empty())
@@ -287,9 +287,10 @@ int FactoryDefaults(Session& s) {
   if (!r.ran) throw Failure("no switch is selected");
   const char* reset = r.reset == ResetSent::Hardware ? "hardware" : r.reset == ResetSent::Soft ? "soft" : "none";
   Json& doc = s.out().Doc();
-  doc["switch"] = FormatMac(s.Record().mac);
+  doc["mac"] = FormatMac(s.Record().mac);
   doc["written"] = r.registersWritten;
-  doc["reset"] = reset;
+  // The words `reset` takes.
+  doc["reset"] = r.reset == ResetSent::Hardware ? "hard" : reset;
   if (eeprom)
     doc["eeprom"] = Json{{"outcome", EepromOutcomeName(r.eeprom.outcome)}, {"words_written", r.eeprom.wordsWritten}};
   std::string text = Format("Wrote %d power-on defaults to %s", r.registersWritten, SwitchText(s).c_str());
@@ -306,7 +307,7 @@ int SaveEeprom(Session& s) {
   line.End();
   if (r.outcome != EepromOutcome::Saved) return ExitStatusFor(s, ToOutcome(r.outcome));
   Json& doc = s.out().Doc();
-  doc["switch"] = FormatMac(s.Record().mac);
+  doc["mac"] = FormatMac(s.Record().mac);
   doc["words"] = r.words;
   doc["words_written"] = r.wordsWritten;
   s.out().Line(Format("Saved %d registers to the EEPROM of %s (%d words changed)", r.words, SwitchText(s).c_str(),

@@ -8,7 +8,7 @@ namespace brisfell::cli {
 namespace {
 
 const Schema& KeySchema() {
-  static const Schema schema = {{"mac"}, {"key", NumberValue}, {"answered", FlagValue("yes", "no")}};
+  static const Schema schema = {{"mac"}, {"auth_key", NumberValue}, {"answered", FlagValue("yes", "no")}};
   return schema;
 }
 
@@ -70,7 +70,7 @@ int Add(Session& s, const std::string& macText, const std::string& keyText) {
   c.where = Json::object();
   c.where["mac"] = FormatMac(mac);
   if (was) {
-    c.setting = "key";
+    c.setting = "auth_key";
     c.before = KeyText(*was);
     c.after = KeyText(key);
     c.beforeValue = *was;
@@ -79,7 +79,7 @@ int Add(Session& s, const std::string& macText, const std::string& keyText) {
     c.kind = Change::Kind::kAdded;
     c.row = Json::object();
     c.row["mac"] = FormatMac(mac);
-    c.row["key"] = key;
+    c.row["auth_key"] = key;
   }
   s.out().Changed(c);
   return kExitOk;
@@ -102,7 +102,7 @@ int Remove(Session& s, const std::string& macText) {
   c.where["mac"] = FormatMac(mac);
   c.row = Json::object();
   c.row["mac"] = FormatMac(mac);
-  c.row["key"] = *was;
+  c.row["auth_key"] = *was;
   s.out().Changed(c);
   return kExitOk;
 }

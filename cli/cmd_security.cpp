@@ -55,8 +55,8 @@ int ShowSecurity(Session& s) {
     s.out().Line(std::string("Remote access: ") + (*access ? "enabled" : "disabled after the next hardware reset"));
   s.out().List("ports", ManagementTable(state.ports, r.portCount), ManagementSchema(), ChipPorts(r));
   Json& doc = s.out().Doc();
-  doc["key"] = ParseKeyText(state.keyText) ? Json(*ParseKeyText(state.keyText)) : Json(nullptr);
-  doc["key_settable"] = state.variant.keySettable;
+  doc["auth_key"] = ParseKeyText(state.keyText) ? Json(*ParseKeyText(state.keyText)) : Json(nullptr);
+  doc["auth_key_settable"] = state.variant.keySettable;
   doc["remote_access_control"] = state.variant.accessControl;
   doc["remote_access"] = access ? Json(*access) : Json(nullptr);
   return kExitOk;
@@ -108,7 +108,7 @@ int SetKey(Session& s, const std::string& text) {
   c.subject = "switch " + FormatMac(s.Record().mac);
   c.where = Json::object();
   c.where["mac"] = FormatMac(s.Record().mac);
-  c.setting = "key";
+  c.setting = "auth_key";
   c.before = KeyText(old);
   c.after = KeyText(s.Record().AuthKey());
   c.beforeValue = old;

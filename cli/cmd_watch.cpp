@@ -86,7 +86,7 @@ int Watch(Session& s, const std::string& page, double intervalS, int count) {
       out.Line("No reply from " + mac + ": check the cable or the key");
       out.Doc()["error"] = "no reply from " + mac;
     }
-    out.Doc()["switch"] = mac;
+    out.Doc()["mac"] = mac;
     // When the reading was taken, on the console's own clock: rates and gaps can be checked
     // from the lines alone.
     out.Doc()["elapsed_s"] = static_cast<double>(clock.NowUs() - start) / 1e6;

@@ -492,7 +492,7 @@ int Session::VerifyWrites() {
     const bool read = e.ReadRegister(index, key.second, found, kRegisterTimeoutMs);
     if (read && (found & mask) == expected) continue;
     Json m = Json::object();
-    m["switch"] = FormatMac(key.first);
+    m["mac"] = FormatMac(key.first);
     m["register"] = key.second;
     m["expected"] = expected;
     m["found"] = read ? Json(found & mask) : Json(nullptr);
@@ -549,7 +549,7 @@ int Session::Finish(int status) {
     Json writes = Json::array();
     for (const auto& w : impl_->tap->Writes()) {
       Json j = Json::object();
-      j["switch"] = FormatMac(w.mac);
+      j["mac"] = FormatMac(w.mac);
       j["register"] = w.reg;
       j["value"] = w.value;
       writes.push_back(j);

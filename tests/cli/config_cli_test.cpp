@@ -170,7 +170,7 @@ TEST_F(ConfigCli, FactoryDefaultAndSaveToHardware) {
   const CliRun small = Kept(core + "--yes --json factory-default");
   ASSERT_EQ(small.status, 0) << small.err;
   EXPECT_EQ(small.Json()["written"], 170);
-  EXPECT_EQ(small.Json()["reset"], "hardware");
+  EXPECT_EQ(small.Json()["reset"], "hard");
   EXPECT_EQ(small.Json()["eeprom"]["outcome"], "saved");
   EXPECT_TRUE(Has(Kept(core + "read 0x0307").out, "0x00008200")) << "the power-on default";
 }

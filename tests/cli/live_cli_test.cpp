@@ -168,7 +168,7 @@ TEST_F(LiveCli, WatchPrintsPlainReadingsWithRatesWhenPiped) {
   ASSERT_EQ(json.size(), 3u);
   for (int reading = 0; reading < 2; ++reading) {
     const auto j = nlohmann::json::parse(json[reading]);
-    EXPECT_EQ(j["switch"], "02:0B:F1:24:00:01");
+    EXPECT_EQ(j["mac"], "02:0B:F1:24:00:01");
     // The readings are an interval apart on the console's clock (virtual here), the first
     // at 0 plus the time its own reads took.
     EXPECT_NEAR(j["elapsed_s"].get<double>(), reading * 1.0, 0.5) << j["elapsed_s"];

@@ -60,8 +60,8 @@ TEST_F(SecurityCli, ShowSecurityGivesTheKeyRemoteAccessAndEveryPort) {
   CliRun r = Run(std::string("--sim --json -s ") + kAccessA + " show security");
   ASSERT_EQ(r.status, 0) << r.err;
   auto j = r.Json();
-  EXPECT_EQ(j["key"], 0x5A3C);
-  EXPECT_EQ(j["key_settable"], false);
+  EXPECT_EQ(j["auth_key"], 0x5A3C);
+  EXPECT_EQ(j["auth_key_settable"], false);
   EXPECT_EQ(j["remote_access_control"], true);
   EXPECT_EQ(j["remote_access"], true);
   ASSERT_EQ(j["ports"].size(), 16u);
@@ -124,7 +124,7 @@ TEST_F(SecurityCli, DbAddMakesTheKeyedSwitchDiscoverableAndDbRemoveForgetsIt) {
   const auto list = r.Json()["switches"];
   ASSERT_EQ(list.size(), 2u);
   for (const auto& e : list) {
-    EXPECT_EQ(e["key"], e["mac"] == kKeyed ? 0x1234 : 0x5A3C) << e;
+    EXPECT_EQ(e["auth_key"], e["mac"] == kKeyed ? 0x1234 : 0x5A3C) << e;
     EXPECT_EQ(e["answered"], true) << e;
   }
 
