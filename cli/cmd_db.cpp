@@ -1,6 +1,7 @@
 // Switch database commands: db list, db add, db remove. They work on the --db file (which
 // --dry-run leaves as it is).
 #include "cli/cli.h"
+#include "engine/no_wire_driver.h"
 #include "pages/security/device_security_logic.h"
 #include "pages/security/switch_keys.h"
 
@@ -12,25 +13,6 @@ const Schema& KeySchema() {
   return schema;
 }
 
-// Editing the file needs no adapter (nor the right to open one): the engine it goes through
-// has no wire at all.
-class NoWire : public PacketDriver {
- public:
-  std::string GetVersion() override { return {}; }
-  bool GetAdapterNames(uint8_t*, uint32_t, bool) override { return false; }
-  std::unique_ptr<AdapterHandle> OpenAdapter(const uint8_t*, bool) override { return nullptr; }
-  void CloseAdapter(std::unique_ptr<AdapterHandle>) override {}
-  bool GetNetType(AdapterHandle&, uint32_t&) override { return false; }
-  bool Request(AdapterHandle&, uint32_t, uint8_t*, uint32_t) override { return false; }
-  bool SetHwFilter(AdapterHandle&, uint32_t) override { return false; }
-  bool SetBuff(AdapterHandle&, uint32_t) override { return false; }
-  bool SetReadTimeout(AdapterHandle&, int) override { return false; }
-  bool SetNumWrites(AdapterHandle&, int) override { return false; }
-  bool SendPacket(AdapterHandle&, Packet&) override { return false; }
-  bool ReceivePacket(AdapterHandle&, Packet&) override { return false; }
-  void DiscardPending(AdapterHandle&) override {}
-};
-
 // The --db file itself, as loaded now.
 struct DatabaseFile {
   explicit DatabaseFile(Session& s) : engine(wire, clock) {
@@ -38,7 +20,7 @@ struct DatabaseFile {
     engine.SetDatabasePath(s.Options().database);
     engine.LoadSwitchDatabase();
   }
-  NoWire wire;
+  NoWireDriver wire;  // editing the file needs no adapter, nor the right to open one
   SystemClock clock;
   Engine engine;
 };

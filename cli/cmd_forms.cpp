@@ -57,26 +57,26 @@ std::string ValuesHelp(const FormField& f) {
   return out;
 }
 
-std::string SettingsHelp(const FormSpec& spec) {
+std::string SettingsHelp(const FormTable& formTable) {
   std::string out;
-  for (const FormField& f : spec.fields) out += (out.empty() ? "" : " ") + ("[" + std::string(f.keyword) + " " + ValuesHelp(f) + "]");
+  for (const FormField& f : formTable.fields) out += (out.empty() ? "" : " ") + ("[" + std::string(f.keyword) + " " + ValuesHelp(f) + "]");
   return out;
 }
 
 // A page of one setting takes its value alone ("igmp on").
-bool TakesBareValue(const FormSpec& spec) { return spec.fields.size() == 1; }
+bool TakesBareValue(const FormTable& formTable) { return formTable.fields.size() == 1; }
 
 // The words as (field, value) pairs, checked for everything that does not depend on the switch.
-std::vector<std::pair<int, std::string>> ParseSettings(const FormSpec& spec, const std::vector<std::string>& words) {
+std::vector<std::pair<int, std::string>> ParseSettings(const FormTable& formTable, const std::vector<std::string>& words) {
   std::vector<std::pair<int, std::string>> given;
-  if (words.empty()) throw UsageError(std::string("nothing to change; settings: ") + SettingsHelp(spec));
+  if (words.empty()) throw UsageError(std::string("nothing to change; settings: ") + SettingsHelp(formTable));
   std::vector<std::string> w = words;
-  if (TakesBareValue(spec) && w.size() == 1) w.insert(w.begin(), spec.fields[0].keyword);
+  if (TakesBareValue(formTable) && w.size() == 1) w.insert(w.begin(), formTable.fields[0].keyword);
   std::set<int> seen;
   for (size_t i = 0; i < w.size(); i += 2) {
-    const int field = spec.IndexOf(w[i]);
-    if (field < 0) throw UsageError("unknown setting: " + w[i] + " (settings: " + SettingsHelp(spec) + ")");
-    const FormField& f = spec.fields[static_cast<size_t>(field)];
+    const int field = formTable.IndexOf(w[i]);
+    if (field < 0) throw UsageError("unknown setting: " + w[i] + " (settings: " + SettingsHelp(formTable) + ")");
+    const FormField& f = formTable.fields[static_cast<size_t>(field)];
     if (i + 1 >= w.size()) throw UsageError(w[i] + " needs a value: " + ValuesHelp(f));
     if (!seen.insert(field).second) throw UsageError(w[i] + " is given twice");
     const std::string& value = w[i + 1];
@@ -89,8 +89,8 @@ std::vector<std::pair<int, std::string>> ParseSettings(const FormSpec& spec, con
 }
 
 // What the page's extra controls show, beside the table's fields.
-void ShowExtras(Session& s, const FormSpec& spec, const FormState& state, Table& table) {
-  if (spec.keyword != std::string("igmp")) return;
+void ShowExtras(Session& s, const FormTable& formTable, const FormState& state, Table& table) {
+  if (formTable.keyword != std::string("igmp")) return;
   auto it = state.lastRead.find(kRegIgmpRouterPorts);
   const std::string text = it == state.lastRead.end() ? "" : RouterPortsText(s.Record(), it->second);
   table.rows.push_back({"IP Multicast Router Port", text});
@@ -101,44 +101,44 @@ void ShowExtras(Session& s, const FormSpec& spec, const FormState& state, Table&
   s.out().Doc()["router_ports"] = ports;
 }
 
-FormState ReadForm(Session& s, const FormSpec& spec, const char* doing) {
-  FormState state = NewFormState(spec, s.Record().portCount);
-  const Outcome read = FormRefresh(s.context(), spec, state);
+FormState ReadForm(Session& s, const FormTable& formTable, const char* doing) {
+  FormState state = NewFormState(formTable, s.Record().portCount);
+  const Outcome read = FormRefresh(s.context(), formTable, state);
   if (read.kind == OutcomeKind::ReadFailed) throw Failure(read.message + (doing ? std::string("; ") + doing : ""));
   return state;
 }
 
-int ShowForm(Session& s, const FormSpec& spec) {
-  const FormState state = ReadForm(s, spec, nullptr);
+int ShowForm(Session& s, const FormTable& formTable) {
+  const FormState state = ReadForm(s, formTable, nullptr);
   const int n = s.Record().portCount;
   Table table{{"Setting", "Value"}, {}};
-  for (size_t i = 0; i < spec.fields.size(); ++i) {
-    const FormField& f = spec.fields[i];
+  for (size_t i = 0; i < formTable.fields.size(); ++i) {
+    const FormField& f = formTable.fields[i];
     table.rows.push_back({Caption(f), FieldText(f, state.values[i], n)});
     s.out().Doc()[Key(f.keyword)] = Typed(f, state.values[i], n);
   }
-  ShowExtras(s, spec, state, table);
+  ShowExtras(s, formTable, state, table);
   if (!s.out().Json()) s.out().List("settings", table, {{"setting"}, {"value"}});
   return kExitOk;
 }
 
-int SetForm(Session& s, const FormSpec& spec, const std::vector<std::string>& words) {
-  const auto given = ParseSettings(spec, words);
+int SetForm(Session& s, const FormTable& formTable, const std::vector<std::string>& words) {
+  const auto given = ParseSettings(formTable, words);
   const int n = s.Record().portCount;
   // Ports are checked against this switch before anything is read or written.
   std::vector<uint32_t> positions(given.size(), 0);
   for (size_t g = 0; g < given.size(); ++g) {
     const auto& [field, value] = given[g];
-    if (spec.fields[static_cast<size_t>(field)].kind != FieldKind::PortSet) continue;
+    if (formTable.fields[static_cast<size_t>(field)].kind != FieldKind::PortSet) continue;
     if (value == "all") positions[g] = n >= 32 ? ~0u : (1u << n) - 1;
     if (value != "all" && value != "none")
       for (int p : s.Ports(value)) positions[g] |= 1u << p;
   }
-  const FormState before = ReadForm(s, spec, "nothing was written");
+  const FormState before = ReadForm(s, formTable, "nothing was written");
   FormState after = before;
   for (size_t g = 0; g < given.size(); ++g) {
     const auto& [field, value] = given[g];
-    const FormField& f = spec.fields[static_cast<size_t>(field)];
+    const FormField& f = formTable.fields[static_cast<size_t>(field)];
     FieldValue& v = after.values[static_cast<size_t>(field)];
     if (f.kind == FieldKind::PortSet) {
       v.ticked = positions[g];
@@ -147,24 +147,24 @@ int SetForm(Session& s, const FormSpec& spec, const std::vector<std::string>& wo
       v.choice = ChoiceFromWord(f, value);
     }
   }
-  const auto changes = FormChanges(spec, before, after);
+  const auto changes = FormChanges(formTable, before, after);
   if (changes.empty()) {
-    s.out().NothingToDo(std::string(spec.keyword) + ": nothing to change");
+    s.out().NothingToDo(std::string(formTable.keyword) + ": nothing to change");
     return kExitOk;
   }
-  const int status = ExitStatusFor(s, FormUpdate(s.context(), spec, after));
+  const int status = ExitStatusFor(s, FormUpdate(s.context(), formTable, after));
   if (status != kExitOk) return status;
   for (const FieldChange& c : changes) {
-    const size_t i = static_cast<size_t>(spec.IndexOf(c.keyword));
+    const size_t i = static_cast<size_t>(formTable.IndexOf(c.keyword));
     Change change;
-    change.subject = spec.keyword;
+    change.subject = formTable.keyword;
     change.where = Json::object();
-    change.where["page"] = spec.keyword;
+    change.where["page"] = formTable.keyword;
     change.setting = Key(c.keyword);
     change.before = c.before;
     change.after = c.after;
-    change.beforeValue = Typed(spec.fields[i], before.values[i], n);
-    change.afterValue = Typed(spec.fields[i], after.values[i], n);
+    change.beforeValue = Typed(formTable.fields[i], before.values[i], n);
+    change.afterValue = Typed(formTable.fields[i], after.values[i], n);
     s.out().Changed(change);
   }
   return kExitOk;
@@ -214,19 +214,19 @@ int Reset(Session& s, const std::string& kind) {
 
 CommandRegistrar registrar([](Commands& c) {
   CLI::App* show = c.Group("show");
-  static const std::vector<const FormSpec*> catalog = FormCatalog();
+  static const std::vector<const FormTable*> catalog = FormCatalog();
   // One list of words per page; they outlive parsing like every command's arguments.
   static std::vector<std::vector<std::string>> words(catalog.size());
   for (size_t slot = 0; slot < catalog.size(); ++slot) {
-    const FormSpec* spec = catalog[slot];
-    if (!spec->tableCommands) continue;
-    c.Add(show, spec->keyword, std::string("Show the ") + spec->caption + " page", Needs::kSwitch,
-          [spec](Session& s) { return ShowForm(s, *spec); });
+    const FormTable* formTable = catalog[slot];
+    if (!formTable->tableCommands) continue;
+    c.Add(show, formTable->keyword, std::string("Show the ") + formTable->caption + " page", Needs::kSwitch,
+          [formTable](Session& s) { return ShowForm(s, *formTable); });
     std::vector<std::string>& mine = words[slot];
     CLI::App* set = c.Add(
-        &c.App(), spec->keyword, std::string("Change the ") + spec->caption + " settings: " + SettingsHelp(*spec),
-        Needs::kSwitch, [spec, &mine](Session& s) { return SetForm(s, *spec, mine); }, true,
-        [spec, &mine] { ParseSettings(*spec, mine); });
+        &c.App(), formTable->keyword, std::string("Change the ") + formTable->caption + " settings: " + SettingsHelp(*formTable),
+        Needs::kSwitch, [formTable, &mine](Session& s) { return SetForm(s, *formTable, mine); }, true,
+        [formTable, &mine] { ParseSettings(*formTable, mine); });
     set->add_option("settings", mine, "SETTING VALUE pairs")->required();
   }
   c.Add(show, "faults", "Show the Fault Information page", Needs::kSwitch, ShowFaults);

@@ -6,7 +6,7 @@
 
 namespace brisfell {
 
-std::vector<const FormSpec*> FormCatalog() {
+std::vector<const FormTable*> FormCatalog() {
   return {&GlobalConfigForm(), &QosForm(), &VlanControlForm(), &IgmpForm(), &DeviceSecurityForm()};
 }
 

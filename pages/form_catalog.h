@@ -8,6 +8,6 @@
 
 namespace brisfell {
 
-std::vector<const FormSpec*> FormCatalog();
+std::vector<const FormTable*> FormCatalog();
 
 }  // namespace brisfell

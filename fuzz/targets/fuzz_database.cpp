@@ -10,28 +10,11 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/no_wire_driver.h"
 
 using namespace brisfell;
 
 namespace {
-
-// The database needs no adapter.
-class NoDriver : public PacketDriver {
- public:
-  std::string GetVersion() override { return "4.1"; }
-  bool GetAdapterNames(uint8_t*, uint32_t, bool) override { return false; }
-  std::unique_ptr<AdapterHandle> OpenAdapter(const uint8_t*, bool) override { return nullptr; }
-  void CloseAdapter(std::unique_ptr<AdapterHandle>) override {}
-  bool GetNetType(AdapterHandle&, uint32_t&) override { return false; }
-  bool Request(AdapterHandle&, uint32_t, uint8_t*, uint32_t) override { return false; }
-  bool SetHwFilter(AdapterHandle&, uint32_t) override { return false; }
-  bool SetBuff(AdapterHandle&, uint32_t) override { return false; }
-  bool SetReadTimeout(AdapterHandle&, int) override { return false; }
-  bool SetNumWrites(AdapterHandle&, int) override { return false; }
-  bool SendPacket(AdapterHandle&, Packet&) override { return false; }
-  bool ReceivePacket(AdapterHandle&, Packet&) override { return false; }
-  void DiscardPending(AdapterHandle&) override {}
-};
 
 std::string FilePath() {
   const char* shm = "/dev/shm";
@@ -48,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data, 1, size, f);
   std::fclose(f);
 
-  NoDriver driver;
+  NoWireDriver driver;  // the database needs no adapter
   SystemClock clock;
   Engine engine(driver, clock);
   engine.SetDatabasePath(path);

@@ -53,21 +53,21 @@ FormField Hidden(FormField field) {
   return field;
 }
 
-const FormField* FormSpec::Find(const std::string& keyword) const {
+const FormField* FormTable::Find(const std::string& keyword) const {
   const int i = IndexOf(keyword);
   return i < 0 ? nullptr : &fields[static_cast<size_t>(i)];
 }
 
-int FormSpec::IndexOf(const std::string& keyword) const {
+int FormTable::IndexOf(const std::string& keyword) const {
   for (size_t i = 0; i < fields.size(); ++i)
     if (keyword == fields[i].keyword) return static_cast<int>(i);
   return -1;
 }
 
-FormState NewFormState(const FormSpec& spec, int portCount) {
+FormState NewFormState(const FormTable& formTable, int portCount) {
   FormState state;
   state.portCount = portCount;
-  state.values.resize(spec.fields.size());
+  state.values.resize(formTable.fields.size());
   return state;
 }
 
@@ -79,11 +79,11 @@ bool Touches(const FormField& f, uint16_t reg, int portCount) { return f.MaskIn(
 
 }  // namespace
 
-void DecodeRegister(const FormSpec& spec, const SwitchRecord& record, uint16_t reg, uint32_t value, FormState& state) {
+void DecodeRegister(const FormTable& formTable, const SwitchRecord& record, uint16_t reg, uint32_t value, FormState& state) {
   const int n = Ports(record);
-  state.values.resize(spec.fields.size());
-  for (size_t i = 0; i < spec.fields.size(); ++i) {
-    const FormField& f = spec.fields[i];
+  state.values.resize(formTable.fields.size());
+  for (size_t i = 0; i < formTable.fields.size(); ++i) {
+    const FormField& f = formTable.fields[i];
     if (!Touches(f, reg, n)) continue;
     FieldValue& v = state.values[i];
     switch (f.kind) {
@@ -110,12 +110,12 @@ void DecodeRegister(const FormSpec& spec, const SwitchRecord& record, uint16_t r
   }
 }
 
-uint32_t EncodeRegister(const FormSpec& spec, const SwitchRecord& record, uint16_t reg, uint32_t base,
+uint32_t EncodeRegister(const FormTable& formTable, const SwitchRecord& record, uint16_t reg, uint32_t base,
                         const FormState& state) {
   const int n = Ports(record);
   uint32_t out = base;
-  for (size_t i = 0; i < spec.fields.size() && i < state.values.size(); ++i) {
-    const FormField& f = spec.fields[i];
+  for (size_t i = 0; i < formTable.fields.size() && i < state.values.size(); ++i) {
+    const FormField& f = formTable.fields[i];
     if (!Touches(f, reg, n)) continue;
     const FieldValue& v = state.values[i];
     switch (f.kind) {
@@ -137,9 +137,9 @@ uint32_t EncodeRegister(const FormSpec& spec, const SwitchRecord& record, uint16
   return out;
 }
 
-bool RegisterKnown(const FormSpec& spec, uint16_t reg, const FormState& state) {
-  for (size_t i = 0; i < spec.fields.size() && i < state.values.size(); ++i) {
-    const FormField& f = spec.fields[i];
+bool RegisterKnown(const FormTable& formTable, uint16_t reg, const FormState& state) {
+  for (size_t i = 0; i < formTable.fields.size() && i < state.values.size(); ++i) {
+    const FormField& f = formTable.fields[i];
     if (!Touches(f, reg, state.portCount)) continue;
     const FieldValue& v = state.values[i];
     const bool known = f.kind == FieldKind::PortSet ? (state.read.count(reg) > 0 || v.tickedChosen) : v.choice >= 0;
@@ -158,7 +158,7 @@ std::string RegisterList(const std::vector<uint16_t>& regs) {
 
 }  // namespace
 
-Outcome FormRefresh(PageContext& context, const FormSpec& spec, FormState& state) {
+Outcome FormRefresh(PageContext& context, const FormTable& formTable, FormState& state) {
   if (!context.Ready()) return Outcome::NothingToDo();
   const SwitchRecord* record = context.Record();
   if (!record) return Outcome::NothingToDo();
@@ -166,14 +166,14 @@ Outcome FormRefresh(PageContext& context, const FormSpec& spec, FormState& state
   state.portCount = record->portCount;
   std::vector<uint16_t> failed;
   AdapterIo io(context.engine);
-  for (const FormRegister& r : spec.registers) {
+  for (const FormRegister& r : formTable.registers) {
     if (record->portCount <= r.readAbovePorts) continue;
     uint32_t value = 0;
     if (!context.engine.ReadRegister(sw, r.reg, value, kRegisterTimeoutMs)) {
       failed.push_back(r.reg);
       continue;
     }
-    DecodeRegister(spec, *record, r.reg, value, state);
+    DecodeRegister(formTable, *record, r.reg, value, state);
     state.read.insert(r.reg);
     state.lastRead[r.reg] = value;
   }
@@ -181,7 +181,7 @@ Outcome FormRefresh(PageContext& context, const FormSpec& spec, FormState& state
   return Outcome::ReadFailed("could not read " + RegisterList(failed));
 }
 
-Outcome FormUpdate(PageContext& context, const FormSpec& spec, const FormState& state, std::vector<FormWrite>* written) {
+Outcome FormUpdate(PageContext& context, const FormTable& formTable, const FormState& state, std::vector<FormWrite>* written) {
   if (!context.Ready()) return Outcome::NothingToDo();
   const SwitchRecord* record = context.Record();
   if (!record) return Outcome::NothingToDo();
@@ -189,7 +189,7 @@ Outcome FormUpdate(PageContext& context, const FormSpec& spec, const FormState& 
   std::vector<uint16_t> unread;   // read-modify-write registers whose read failed now
   std::vector<uint16_t> unknown;  // whole registers never read nor chosen since the page opened
   AdapterIo io(context.engine);
-  for (const FormRegister& r : spec.registers) {
+  for (const FormRegister& r : formTable.registers) {
     if (r.write == WriteMode::None || record->portCount <= r.writeAbovePorts) continue;
     uint32_t value = 0;
     if (r.write == WriteMode::ReadModifyWrite) {
@@ -198,13 +198,13 @@ Outcome FormUpdate(PageContext& context, const FormSpec& spec, const FormState& 
         unread.push_back(r.reg);
         continue;
       }
-      value = EncodeRegister(spec, *record, r.reg, read, state);
+      value = EncodeRegister(formTable, *record, r.reg, read, state);
     } else {
-      if (!RegisterKnown(spec, r.reg, state)) {
+      if (!RegisterKnown(formTable, r.reg, state)) {
         unknown.push_back(r.reg);
         continue;
       }
-      value = EncodeRegister(spec, *record, r.reg, 0, state);
+      value = EncodeRegister(formTable, *record, r.reg, 0, state);
     }
     context.engine.WriteRegister(sw, r.reg, value);
     if (written) written->push_back({r.reg, value});
@@ -266,12 +266,12 @@ int ChoiceFromWord(const FormField& field, const std::string& word) {
   return -1;
 }
 
-std::vector<FieldChange> FormChanges(const FormSpec& spec, const FormState& before, const FormState& after) {
+std::vector<FieldChange> FormChanges(const FormTable& formTable, const FormState& before, const FormState& after) {
   std::vector<FieldChange> changes;
-  for (size_t i = 0; i < spec.fields.size(); ++i) {
+  for (size_t i = 0; i < formTable.fields.size(); ++i) {
     const FieldValue b = i < before.values.size() ? before.values[i] : FieldValue{};
     const FieldValue a = i < after.values.size() ? after.values[i] : FieldValue{};
-    const FormField& f = spec.fields[i];
+    const FormField& f = formTable.fields[i];
     const bool differs = f.kind == FieldKind::PortSet ? b.ticked != a.ticked : b.choice != a.choice;
     if (!differs) continue;
     changes.push_back({f.keyword, f.label, FieldText(f, b, after.portCount), FieldText(f, a, after.portCount)});

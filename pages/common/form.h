@@ -1,5 +1,5 @@
 // Form pages as tables. A page that shows radio pairs, choice lists and port check boxes bound
-// to register bits declares them once, as a `FormSpec`; the generic refresh and update below
+// to register bits declares them once, as a `FormTable`; the generic refresh and update below
 // run over that table (the Qt renderer and the command line use the same table), so each page
 // is its table plus whatever it alone does.
 #pragma once
@@ -67,7 +67,7 @@ struct FormRegister {
   int writeAbovePorts = -1;
 };
 
-struct FormSpec {
+struct FormTable {
   const char* keyword = "";  // the command line's page name ("global")
   const char* caption = "";  // the tab caption
   std::vector<FormField> fields;
@@ -91,25 +91,25 @@ struct FieldValue {
 
 struct FormState {
   int portCount = 0;
-  std::vector<FieldValue> values;  // one per field of the spec
+  std::vector<FieldValue> values;  // one per field of the formTable
   std::set<uint16_t> read;         // registers read successfully since the page opened
   std::map<uint16_t, uint32_t> lastRead;  // what the last successful read of each returned
 };
 
-FormState NewFormState(const FormSpec& spec, int portCount);
+FormState NewFormState(const FormTable& formTable, int portCount);
 
 // Takes one register's value into the fields it holds (through the switch's port map).
-void DecodeRegister(const FormSpec& spec, const SwitchRecord& record, uint16_t reg, uint32_t value, FormState& state);
+void DecodeRegister(const FormTable& formTable, const SwitchRecord& record, uint16_t reg, uint32_t value, FormState& state);
 // The register as the form would write it: `base` with the bits of every field that has a value
 // replaced. Fields without one keep the bits of `base`.
-uint32_t EncodeRegister(const FormSpec& spec, const SwitchRecord& record, uint16_t reg, uint32_t base,
+uint32_t EncodeRegister(const FormTable& formTable, const SwitchRecord& record, uint16_t reg, uint32_t base,
                         const FormState& state);
 // Whether every bit a whole write of `reg` would set was read or chosen.
-bool RegisterKnown(const FormSpec& spec, uint16_t reg, const FormState& state);
+bool RegisterKnown(const FormTable& formTable, uint16_t reg, const FormState& state);
 
 // Refresh: reads the registers in order; each one read updates its fields, a failed one leaves
 // them as they were and the rest are still read.
-Outcome FormRefresh(PageContext& context, const FormSpec& spec, FormState& state);
+Outcome FormRefresh(PageContext& context, const FormTable& formTable, FormState& state);
 
 struct FormWrite {
   uint16_t reg = 0;
@@ -119,7 +119,7 @@ struct FormWrite {
 // Update: writes the registers the form writes, in order. A read-modify-write register whose
 // read fails, and a whole register whose bits were neither read nor chosen since the page
 // opened, are not written (the outcome names them).
-Outcome FormUpdate(PageContext& context, const FormSpec& spec, const FormState& state,
+Outcome FormUpdate(PageContext& context, const FormTable& formTable, const FormState& state,
                    std::vector<FormWrite>* written = nullptr);
 
 // Texts: a radio pair's or choice's caption, a port set's ports ("1, 2, G1"; "none"), or "" when
@@ -137,7 +137,7 @@ struct FieldChange {
   std::string after;
 };
 // The fields whose values differ between two states, in table order.
-std::vector<FieldChange> FormChanges(const FormSpec& spec, const FormState& before, const FormState& after);
+std::vector<FieldChange> FormChanges(const FormTable& formTable, const FormState& before, const FormState& after);
 
 // The positions of a shown-position mask below `portCount`, labelled as the pages show them.
 std::string PortListText(uint32_t positions, int portCount);

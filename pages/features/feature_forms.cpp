@@ -4,22 +4,22 @@
 
 namespace brisfell {
 
-const FormSpec& GlobalConfigForm() {
+const FormTable& GlobalConfigForm() {
   // Back pressure and storm filtering are "disable" bits; loop detection is an "enable" bit.
   // Update changes only these bits, after reading each register again.
-  static const FormSpec spec{
+  static const FormTable formTable{
       "global",
       "Global Configuration",
       {RadioPair("backpressure", " Half Duplex Back Pressure Flow Control:", {kRegPortControl, 1, 1}, false),
        RadioPair("storm-filter", " Broadcast Strom Filtering Control:", {kRegPortControl, 4, 1}, false),
        RadioPair("loop-detect", "Loop Port Detection:", {kRegGlobalControl, 2, 1}, true)},
       {{kRegPortControl, WriteMode::ReadModifyWrite}, {kRegGlobalControl, WriteMode::ReadModifyWrite}}};
-  return spec;
+  return formTable;
 }
 
-const FormSpec& QosForm() {
+const FormTable& QosForm() {
   // All three registers are written whole from the page, without reading them first.
-  static const FormSpec spec{
+  static const FormTable formTable{
       "qos",
       "QoS Configuration",
       {RadioPair("tos", " TOS/Diff Serv. priority:", {kRegQosControl, 0, 1}, true),
@@ -31,16 +31,16 @@ const FormSpec& QosForm() {
       {{kRegQosControl, WriteMode::Whole},
        {kRegHighPriorityLow, WriteMode::Whole},
        {kRegHighPriorityHigh, WriteMode::Whole}}};
-  return spec;
+  return formTable;
 }
 
-const FormSpec& IgmpForm() {
+const FormTable& IgmpForm() {
   // The router ports are only shown; the snooping register is written whole (0 or 1).
-  static const FormSpec spec{"igmp",
+  static const FormTable formTable{"igmp",
                              "Igmp Snooping",
                              {RadioPair("snooping", "IGMP Snooping:", {kRegIgmpControl, 0, 1}, true)},
                              {{kRegIgmpControl, WriteMode::Whole}, {kRegIgmpRouterPorts, WriteMode::None}}};
-  return spec;
+  return formTable;
 }
 
 std::string RouterPortsText(const SwitchRecord& record, uint32_t routerPorts) {

@@ -10,9 +10,9 @@
 
 namespace brisfell {
 
-const FormSpec& GlobalConfigForm();
-const FormSpec& QosForm();
-const FormSpec& IgmpForm();
+const FormTable& GlobalConfigForm();
+const FormTable& QosForm();
+const FormTable& IgmpForm();
 
 // The router ports of register 0x0309 in shown-port order, each as "%d,": "1,5,12,".
 std::string RouterPortsText(const SwitchRecord& record, uint32_t routerPorts);

@@ -11,8 +11,8 @@ namespace brisfell {
 namespace {
 
 // The choice a form's radio pair holds after a refresh; -1 when it was not read.
-int ChoiceOf(const FormSpec& spec, const FormState& state, const char* keyword) {
-  const int i = spec.IndexOf(keyword);
+int ChoiceOf(const FormTable& formTable, const FormState& state, const char* keyword) {
+  const int i = formTable.IndexOf(keyword);
   return i < 0 ? -1 : state.values.at(static_cast<size_t>(i)).choice;
 }
 
@@ -68,7 +68,7 @@ std::vector<AuditFinding> AuditSwitch(PageContext& context, int index) {
         "authorize " + stationPort);
   if (accessByte && !(*accessByte & 1))
     add(kAuditRemoteAccess, "remote access is enabled and can be disabled", "access disable --yes");
-  const FormSpec& g = GlobalConfigForm();
+  const FormTable& g = GlobalConfigForm();
   if (ChoiceOf(g, global, "loop-detect") == 1) add(kAuditLoopDetectionOff, "loop detection is off", "global loop-detect on");
   if (ChoiceOf(g, global, "storm-filter") == 1)
     add(kAuditStormFilterOff, "broadcast storm filtering is off", "global storm-filter on");

@@ -41,16 +41,16 @@ KeyWrite WriteKey(Engine& engine, int sw, uint16_t key) {
 
 }  // namespace
 
-const FormSpec& DeviceSecurityForm() {
+const FormTable& DeviceSecurityForm() {
   // Both registers are written whole, without a read first; the high one also on switches
   // with 16 ports (as 0), where it is never read.
-  static const FormSpec spec{
+  static const FormTable formTable{
       "security",
       "Device Security",
       {PortSet("authorised", "Management Authorized Port Control", port_field::kUnauthorised, true)},
       {{kRegUnauthorisedLow, WriteMode::Whole}, {kRegUnauthorisedHigh, WriteMode::Whole, 16}},
       false};  // `show security`, `authorize`, `set-key` and `access` say more than the table
-  return spec;
+  return formTable;
 }
 
 SecurityVariant SecurityVariantOf(const SwitchRecord* record) {
@@ -108,13 +108,13 @@ Outcome RefreshSecurity(PageContext& context, SecurityState& state) {
 uint32_t UnauthorisedChipsAfterUpdate(const PageContext& context, const SecurityState& state) {
   const SwitchRecord* record = context.Record();
   if (!record) return 0;
-  const FormSpec& spec = DeviceSecurityForm();
+  const FormTable& formTable = DeviceSecurityForm();
   const int n = std::clamp(record->portCount, 0, kMaxChipPorts);
   uint32_t chips = 0;
-  for (const FormRegister& r : spec.registers) {
+  for (const FormRegister& r : formTable.registers) {
     if (r.write == WriteMode::None || record->portCount <= r.writeAbovePorts) continue;
-    if (!RegisterKnown(spec, r.reg, state.ports)) continue;
-    const uint32_t value = EncodeRegister(spec, *record, r.reg, 0, state.ports);
+    if (!RegisterKnown(formTable, r.reg, state.ports)) continue;
+    const uint32_t value = EncodeRegister(formTable, *record, r.reg, 0, state.ports);
     for (int k = 0; k < n; ++k)
       if (port_field::kUnauthorised.Register(k) == r.reg && port_field::kUnauthorised.Get(value, k)) chips |= 1u << k;
   }

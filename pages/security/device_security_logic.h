@@ -31,7 +31,7 @@ constexpr uint8_t kAccessDisableValue = 3;
 constexpr uint8_t kAccessEnableValue = 0;
 
 // The port boxes: a ticked box is a port that may carry management (its bit clear).
-const FormSpec& DeviceSecurityForm();
+const FormTable& DeviceSecurityForm();
 
 // What the page offers on a switch, from its model.
 struct SecurityVariant {

@@ -43,13 +43,9 @@ void DeviceSecurityPage::BuildControls(QWidget* window) {
   keyLayout->addLayout(accessRow);
   view_->LeftColumn()->insertWidget(0, keyBox);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  refresh_ = MakeButton("Refresh", "refresh", window);
-  update_ = MakeButton("Update", "update", window);
-  buttons->addWidget(refresh_);
-  buttons->addWidget(update_);
-  layout->addLayout(buttons);
+  const RefreshUpdateButtons buttons = AddRefreshUpdateRow(layout, window);
+  refresh_ = buttons.refresh;
+  update_ = buttons.update;
   QObject::connect(refresh_, &QPushButton::clicked, window, [this] { Refresh(); });
   QObject::connect(update_, &QPushButton::clicked, window, [this] { Update(); });
   QObject::connect(access_, &QPushButton::clicked, window, [this] { PressAccess(); });

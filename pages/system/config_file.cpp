@@ -165,8 +165,8 @@ std::string ConfigRegisterMeaning(uint16_t reg) {
 
 std::vector<std::string> ConfigRegisterFields(uint16_t reg) {
   std::vector<std::string> out;
-  for (const FormSpec* spec : {&GlobalConfigForm(), &QosForm(), &IgmpForm(), &VlanControlForm()}) {
-    for (const FormField& f : spec->fields) {
+  for (const FormTable* formTable : {&GlobalConfigForm(), &QosForm(), &IgmpForm(), &VlanControlForm()}) {
+    for (const FormField& f : formTable->fields) {
       if (f.MaskIn(reg, kMaxChipPorts) == 0) continue;
       std::string label = f.label;
       const size_t first = label.find_first_not_of(' ');

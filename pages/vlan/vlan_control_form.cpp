@@ -2,11 +2,11 @@
 
 namespace brisfell {
 
-const FormSpec& VlanControlForm() {
+const FormTable& VlanControlForm() {
   // The first choice of every pair means the bit is set. The register is written whole: bits
   // 7 to 15 hold nothing of this system and go out as 0.
   auto bit = [](uint8_t b) { return BitField{kRegVlanControl, b, 1}; };
-  static const FormSpec spec{
+  static const FormTable formTable{
       "vlan-control",
       "Vlan Control",
       {RadioPair("function", " Vlan Function:", bit(0), true),
@@ -18,7 +18,7 @@ const FormSpec& VlanControlForm() {
                  {"Admit only Vlan-Tagged frames", "Admit all frames"}, {"tagged", "all"}),
        Hidden(RadioPair("ingress-filter", "Ingress Rule for Ingress Filtering:", bit(6), true))},
       {{kRegVlanControl, WriteMode::Whole}}};
-  return spec;
+  return formTable;
 }
 
 }  // namespace brisfell

@@ -6,6 +6,6 @@
 
 namespace brisfell {
 
-const FormSpec& VlanControlForm();
+const FormTable& VlanControlForm();
 
 }  // namespace brisfell

@@ -145,4 +145,14 @@ QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) 
   return button;
 }
 
+RefreshUpdateButtons AddRefreshUpdateRow(QBoxLayout* layout, QWidget* parent) {
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  const RefreshUpdateButtons buttons{MakeButton("Refresh", "refresh", parent), MakeButton("Update", "update", parent)};
+  row->addWidget(buttons.refresh);
+  row->addWidget(buttons.update);
+  layout->addLayout(row);
+  return buttons;
+}
+
 }  // namespace brisfell

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDialog>
+#include <QBoxLayout>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -76,6 +77,12 @@ QPlainTextEdit* MakeReadOnlyText(QWidget* parent, const char* name);
 // "OK" and "Cancel" at the bottom of a dialog, wired to accept and reject.
 QDialogButtonBox* AddOkCancel(QDialog* dialog, QLayout* layout);
 QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent);
+// "Refresh" and "Update" at the right of a row added to the bottom of a page's `layout`.
+struct RefreshUpdateButtons {
+  QPushButton* refresh = nullptr;
+  QPushButton* update = nullptr;
+};
+RefreshUpdateButtons AddRefreshUpdateRow(QBoxLayout* layout, QWidget* parent);
 
 // The wait cursor while a page action runs against a switch (nothing is sent otherwise).
 class BusyWhileReady {

@@ -5,7 +5,7 @@
 
 namespace brisfell {
 
-FormPage::FormPage(PageContext& context, const FormSpec& spec) : Page(context, spec.caption), spec_(spec) {}
+FormPage::FormPage(PageContext& context, const FormTable& formTable) : Page(context, formTable.caption), spec_(formTable) {}
 
 void FormPage::BuildControls(QWidget* window) {
   // Every page starts with no selection: nothing is known until a read succeeds.
@@ -15,13 +15,9 @@ void FormPage::BuildControls(QWidget* window) {
   view_ = new FormView(spec_, context_.PortCount(), window);
   layout->addWidget(view_, 1);
   BuildExtraControls(window);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  refresh_ = MakeButton("Refresh", "refresh", window);
-  update_ = MakeButton("Update", "update", window);
-  buttons->addWidget(refresh_);
-  buttons->addWidget(update_);
-  layout->addLayout(buttons);
+  const RefreshUpdateButtons buttons = AddRefreshUpdateRow(layout, window);
+  refresh_ = buttons.refresh;
+  update_ = buttons.update;
   QObject::connect(refresh_, &QPushButton::clicked, window, [this] { Refresh(); });
   QObject::connect(update_, &QPushButton::clicked, window, [this] { Update(); });
 }

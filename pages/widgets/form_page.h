@@ -14,7 +14,7 @@ namespace brisfell {
 
 class FormPage : public Page {
  public:
-  FormPage(PageContext& context, const FormSpec& spec);
+  FormPage(PageContext& context, const FormTable& formTable);
 
   void Refresh() override;
   void Update();
@@ -34,7 +34,7 @@ class FormPage : public Page {
   // Says a failure in the status bar; a page that does not know why says nothing.
   void Report(const Outcome& outcome, const char* action);
 
-  const FormSpec& spec_;
+  const FormTable& spec_;
   FormState state_;
   QPointer<FormView> view_;
   QPointer<QPushButton> refresh_;

@@ -7,16 +7,16 @@
 
 namespace brisfell {
 
-FormView::FormView(const FormSpec& spec, int portCount, QWidget* parent)
-    : QWidget(parent), spec_(spec), controls_(spec.fields.size(), nullptr), allNonePressed_(spec.fields.size(), false) {
+FormView::FormView(const FormTable& formTable, int portCount, QWidget* parent)
+    : QWidget(parent), spec_(formTable), controls_(formTable.fields.size(), nullptr), allNonePressed_(formTable.fields.size(), false) {
   auto* columns = new QHBoxLayout(this);
   columns->setContentsMargins(0, 0, 0, 0);
   left_ = new QVBoxLayout;
   right_ = new QVBoxLayout;
   columns->addLayout(left_, 1);
   columns->addLayout(right_, 1);
-  for (size_t i = 0; i < spec.fields.size(); ++i) {
-    const FormField& f = spec.fields[i];
+  for (size_t i = 0; i < formTable.fields.size(); ++i) {
+    const FormField& f = formTable.fields[i];
     if (!f.visible) continue;
     switch (f.kind) {
       case FieldKind::RadioPair: {

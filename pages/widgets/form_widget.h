@@ -14,7 +14,7 @@ namespace brisfell {
 
 class FormView : public QWidget {
  public:
-  FormView(const FormSpec& spec, int portCount, QWidget* parent);
+  FormView(const FormTable& formTable, int portCount, QWidget* parent);
 
   void Show(const FormState& state);
   // The controls' values into `state`; hidden fields keep what the state holds.
@@ -28,7 +28,7 @@ class FormView : public QWidget {
   QVBoxLayout* RightColumn() const { return right_; }
 
  private:
-  const FormSpec& spec_;
+  const FormTable& spec_;
   std::vector<QWidget*> controls_;  // per field; null for hidden ones
   std::vector<bool> allNonePressed_;
   QVBoxLayout* left_ = nullptr;

@@ -6,16 +6,12 @@
 #include <QGroupBox>
 #include <functional>
 
-#include "app_support.h"
+#include "page_widget_fixture.h"
 #include "pages/system/configurations_page.h"
 #include "support/sim_fixture.h"
 
 namespace brisfell::testing {
 namespace {
-
-struct QtFirst {
-  QtFirst() { EnsureQtApp(); }
-};
 
 // A scripted prompt that also lets the test look at the page whenever a box comes up, that is,
 // in the middle of an action.
@@ -31,20 +27,7 @@ struct WatchingPrompt : ScriptedPrompt {
   }
 };
 
-struct ConfigurationsWidget : ::testing::Test, QtFirst {
-  SimFixture sim;
-  WatchingPrompt prompt;
-  PageContext ctx{sim.engine, prompt};
-  QWidget host;
-
-  void SetUp() override { ASSERT_GT(sim.DiscoverAndSelect(0), 0); }
-  sim::EmulatedSwitch& Use(int ports) {
-    const int index = sim.IndexOfPortCount(ports);
-    EXPECT_GE(index, 0);
-    sim.Select(index);
-    sim.Emulated(index).ClearLog();
-    return sim.Emulated(index);
-  }
+struct ConfigurationsWidget : PageWidgetTest<WatchingPrompt> {
   static std::vector<bool> Enabled(const ConfigurationsPage& page) {
     return {page.LoadButton()->isEnabled(), page.SaveButton()->isEnabled(), page.FactoryDefaultButton()->isEnabled(),
             page.SaveToHardwareButton()->isEnabled()};

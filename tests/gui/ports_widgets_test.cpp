@@ -6,7 +6,7 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 
-#include "app_support.h"
+#include "page_widget_fixture.h"
 #include "pages/ports/port_config_dialog.h"
 #include "pages/ports/port_config_page.h"
 #include "pages/ports/ports_config_dialog.h"
@@ -19,27 +19,7 @@
 namespace brisfell::testing {
 namespace {
 
-// The application object must exist before the first widget member.
-struct QtFirst {
-  QtFirst() { EnsureQtApp(); }
-};
-
-struct PortsWidgets : ::testing::Test, QtFirst {
-  SimFixture sim;
-  ScriptedPrompt prompt;
-  PageContext ctx{sim.engine, prompt};
-  QWidget host;
-
-  void SetUp() override {
-    ASSERT_GT(sim.DiscoverAndSelect(0), 0);
-  }
-  sim::EmulatedSwitch& Use(int ports) {
-    const int index = sim.IndexOfPortCount(ports);
-    EXPECT_GE(index, 0);
-    sim.Select(index);
-    sim.Emulated(index).ClearLog();
-    return sim.Emulated(index);
-  }
+struct PortsWidgets : PageWidgetTest<> {
   static QStringList Headers(QTreeWidget* list) {
     QStringList h;
     for (int c = 0; c < list->columnCount(); ++c) h << list->headerItem()->text(c);

@@ -12,34 +12,13 @@
 #include "pages/ports/port_config_dialog.h"
 #include "pages/security/device_security_page.h"
 #include "sim/segment.h"
+#include "page_widget_fixture.h"
 #include "support/sim_fixture.h"
 
 namespace brisfell::testing {
 namespace {
 
-struct QtFirst {
-  QtFirst() { EnsureQtApp(); }
-};
-
-struct SecurityWidgets : ::testing::Test, QtFirst {
-  SimFixture sim;
-  ScriptedPrompt prompt;
-  PageContext ctx{sim.engine, prompt};
-  QWidget host;
-  std::vector<std::string> status;
-
-  void SetUp() override {
-    ASSERT_GT(sim.DiscoverAndSelect(0), 0);
-    ctx.showStatus = [this](const std::string& text) { status.push_back(text); };
-  }
-  sim::EmulatedSwitch& UseVendor(uint32_t vendor) {
-    const int index = sim.IndexOfVendor(vendor);
-    EXPECT_GE(index, 0);
-    sim.Select(index);
-    sim.Emulated(index).ClearLog();
-    return sim.Emulated(index);
-  }
-};
+struct SecurityWidgets : PageWidgetTest<> {};
 
 TEST_F(SecurityWidgets, EachModelShowsItsVariantOfTheControls) {
   struct Case {

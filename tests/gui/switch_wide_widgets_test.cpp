@@ -4,7 +4,7 @@
 
 #include <QRadioButton>
 
-#include "app_support.h"
+#include "page_widget_fixture.h"
 #include "pages/features/global_config_page.h"
 #include "pages/features/igmp_page.h"
 #include "pages/features/qos_page.h"
@@ -16,29 +16,7 @@
 namespace brisfell::testing {
 namespace {
 
-struct QtFirst {
-  QtFirst() { EnsureQtApp(); }
-};
-
-struct SwitchWideWidgets : ::testing::Test, QtFirst {
-  SimFixture sim;
-  ScriptedPrompt prompt;
-  PageContext ctx{sim.engine, prompt};
-  QWidget host;
-  std::vector<std::string> status;
-
-  void SetUp() override {
-    ASSERT_GT(sim.DiscoverAndSelect(0), 0);
-    ctx.showStatus = [this](const std::string& text) { status.push_back(text); };
-  }
-  sim::EmulatedSwitch& Use(int ports) {
-    const int index = sim.IndexOfPortCount(ports);
-    EXPECT_GE(index, 0);
-    sim.Select(index);
-    sim.Emulated(index).ClearLog();
-    return sim.Emulated(index);
-  }
-};
+struct SwitchWideWidgets : PageWidgetTest<> {};
 
 TEST_F(SwitchWideWidgets, GlobalPageShowsTheBitsAndUpdatesThem) {
   auto& sw = Use(24);

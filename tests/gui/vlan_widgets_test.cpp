@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QValidator>
 
-#include "app_support.h"
+#include "page_widget_fixture.h"
 #include "pages/vlan/tag_control_page.h"
 #include "pages/vlan/tag_untag_dialog.h"
 #include "pages/vlan/vlan_config_page.h"
@@ -16,24 +16,7 @@
 namespace brisfell::testing {
 namespace {
 
-struct QtFirst {
-  QtFirst() { EnsureQtApp(); }
-};
-
-struct VlanWidgets : ::testing::Test, QtFirst {
-  SimFixture sim;
-  ScriptedPrompt prompt;
-  PageContext ctx{sim.engine, prompt};
-  QWidget host;
-
-  void SetUp() override { ASSERT_GT(sim.DiscoverAndSelect(0), 0); }
-  sim::EmulatedSwitch& Use(int ports) {
-    const int index = sim.IndexOfPortCount(ports);
-    EXPECT_GE(index, 0);
-    sim.Select(index);
-    sim.Emulated(index).ClearLog();
-    return sim.Emulated(index);
-  }
+struct VlanWidgets : PageWidgetTest<> {
   sim::EmulatedSwitch& Chip() { return sim.Emulated(ctx.Switch()); }
   int ChipPort(int position) const { return sim.engine.MapPortToChip(ctx.Switch(), position); }
   void SetEntry(int k, uint32_t members, uint32_t vid) {

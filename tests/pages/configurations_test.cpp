@@ -20,14 +20,6 @@ constexpr uint32_t kGig26 = 0x4C4A2601;     // 02:0B:F1:26:00:01
 struct ConfigurationsTest : PortsTest {
   std::mt19937 rng{1313};
 
-  sim::EmulatedSwitch& UseVendor(uint32_t vendor) {
-    const int index = sim.IndexOfVendor(vendor);
-    EXPECT_GE(index, 0) << std::hex << vendor;
-    sim.Select(index);
-    auto& sw = sim.Emulated(index);
-    sw.ClearLog();
-    return sw;
-  }
   std::string Path(const std::string& name) const { return sim.tempDir + "/" + name; }
   SaveFileResult SaveTo(const std::string& path) {
     prompt.fileNames.push_back(path);

@@ -21,14 +21,6 @@ constexpr uint32_t kLegacy = 0x6B2D7001;   // 16 ports (its EEPROM says so)
 constexpr uint32_t kGig = 0x4C4A2601;      // 26 ports, another maker
 
 struct SecurityTest : PortsTest {
-  sim::EmulatedSwitch& UseVendor(uint32_t vendor) {
-    const int index = sim.IndexOfVendor(vendor);
-    EXPECT_GE(index, 0) << std::hex << vendor;
-    sim.Select(index);
-    auto& sw = sim.Emulated(index);
-    sw.ClearLog();
-    return sw;
-  }
   SecurityState Opened() {
     SecurityState state = NewSecurityState(ctx);
     EXPECT_EQ(RefreshSecurity(ctx, state), Outcome::Done());

@@ -27,15 +27,15 @@ std::map<uint16_t, uint32_t> FieldMasks(const FormField& f, int ports) {
 
 TEST(FormTables, FieldsFitTheirRegistersAndNeverOverlap) {
   std::set<std::string> pageKeywords;
-  for (const FormSpec* spec : FormCatalog()) {
-    SCOPED_TRACE(spec->keyword);
-    EXPECT_TRUE(pageKeywords.insert(spec->keyword).second) << "page keyword used twice";
+  for (const FormTable* formTable : FormCatalog()) {
+    SCOPED_TRACE(formTable->keyword);
+    EXPECT_TRUE(pageKeywords.insert(formTable->keyword).second) << "page keyword used twice";
     std::set<std::string> keywords;
     std::set<uint16_t> listed;
-    for (const FormRegister& r : spec->registers) EXPECT_TRUE(listed.insert(r.reg).second) << "register listed twice";
+    for (const FormRegister& r : formTable->registers) EXPECT_TRUE(listed.insert(r.reg).second) << "register listed twice";
     for (int ports : kModels) {
       std::map<uint16_t, uint32_t> used;
-      for (const FormField& f : spec->fields) {
+      for (const FormField& f : formTable->fields) {
         SCOPED_TRACE(f.keyword);
         if (ports == 26) {
           EXPECT_TRUE(keywords.insert(f.keyword).second) << "keyword used twice";
@@ -85,12 +85,12 @@ TEST(FormTables, PortLayoutsKeepEachPortsFieldsApartWithinSixteenBits) {
 // ---------------------------------------------------------------- the contract
 
 struct FormCase {
-  const FormSpec* spec;
+  const FormTable* formTable;
   int ports;
 };
 
 std::string CaseName(const ::testing::TestParamInfo<FormCase>& info) {
-  std::string name = info.param.spec->keyword;
+  std::string name = info.param.formTable->keyword;
   for (auto& c : name)
     if (c == '-') c = '_';
   return name + "_" + std::to_string(info.param.ports);
@@ -98,14 +98,14 @@ std::string CaseName(const ::testing::TestParamInfo<FormCase>& info) {
 
 std::vector<FormCase> AllCases() {
   std::vector<FormCase> cases;
-  for (const FormSpec* spec : FormCatalog())
-    for (int ports : kModels) cases.push_back({spec, ports});
+  for (const FormTable* formTable : FormCatalog())
+    for (int ports : kModels) cases.push_back({formTable, ports});
   return cases;
 }
 
 struct FormContract : PortsTest, ::testing::WithParamInterface<FormCase> {
-  const FormSpec& Spec() const { return *GetParam().spec; }
-  FormState Fresh() const { return NewFormState(Spec(), ctx.PortCount()); }
+  const FormTable& Form() const { return *GetParam().formTable; }
+  FormState Fresh() const { return NewFormState(Form(), ctx.PortCount()); }
   // Registers the switch answered or took since the log was cleared.
   static std::set<uint16_t> Regs(const std::vector<sim::RegisterWrite>& log) {
     std::set<uint16_t> regs;
@@ -118,23 +118,23 @@ TEST_P(FormContract, WithoutASwitchNothingIsSent) {
   sim.engine.SetCurrentSwitchIndex(-1);
   sim.segment.ClearRecording();
   FormState state = Fresh();
-  EXPECT_EQ(FormRefresh(ctx, Spec(), state).kind, OutcomeKind::NothingToDo);
-  EXPECT_EQ(FormUpdate(ctx, Spec(), state).kind, OutcomeKind::NothingToDo);
+  EXPECT_EQ(FormRefresh(ctx, Form(), state).kind, OutcomeKind::NothingToDo);
+  EXPECT_EQ(FormUpdate(ctx, Form(), state).kind, OutcomeKind::NothingToDo);
   EXPECT_EQ(sim.segment.FramesFromStation(), 0u);
 }
 
 TEST_P(FormContract, RefreshThenUpdateWritesBackWhatWasRead) {
   auto& sw = Use(GetParam().ports);
   FormState state = Fresh();
-  ASSERT_EQ(FormRefresh(ctx, Spec(), state), Outcome::Done());
+  ASSERT_EQ(FormRefresh(ctx, Form(), state), Outcome::Done());
   EXPECT_TRUE(sw.WriteLog().empty());
   std::vector<FormWrite> written;
-  ASSERT_EQ(FormUpdate(ctx, Spec(), state, &written), Outcome::Done());
+  ASSERT_EQ(FormUpdate(ctx, Form(), state, &written), Outcome::Done());
   EXPECT_FALSE(sim.engine.IoOpen());
   // Unchanged, every bit the form holds goes back as it was read.
   for (const FormWrite& w : written) {
     uint32_t mask = 0;
-    for (const FormField& f : Spec().fields) mask |= f.MaskIn(w.reg, GetParam().ports);
+    for (const FormField& f : Form().fields) mask |= f.MaskIn(w.reg, GetParam().ports);
     EXPECT_EQ(w.value & mask, state.lastRead.count(w.reg) ? state.lastRead.at(w.reg) & mask : w.value & mask)
         << "register " << w.reg;
   }
@@ -144,35 +144,35 @@ TEST_P(FormContract, RefreshThenUpdateWritesBackWhatWasRead) {
 TEST_P(FormContract, ASilentSwitchLeavesTheFormAndWritesNothing) {
   auto& sw = Use(GetParam().ports);
   FormState state = Fresh();
-  ASSERT_EQ(FormRefresh(ctx, Spec(), state), Outcome::Done());
+  ASSERT_EQ(FormRefresh(ctx, Form(), state), Outcome::Done());
   const FormState before = state;
   sw.SetMuted(true);
-  EXPECT_EQ(FormRefresh(ctx, Spec(), state).kind, OutcomeKind::ReadFailed);
+  EXPECT_EQ(FormRefresh(ctx, Form(), state).kind, OutcomeKind::ReadFailed);
   EXPECT_EQ(state.values, before.values);
   EXPECT_FALSE(sim.engine.IoOpen());
   EXPECT_EQ(sim.segment.OpenAdapterCount(), 0);
 }
 
 TEST_P(FormContract, AReadFailingAtEachStepWritesNothingItDidNotRead) {
-  for (const FormRegister& failing : Spec().registers) {
+  for (const FormRegister& failing : Form().registers) {
     SCOPED_TRACE(failing.reg);
     auto& sw = Use(GetParam().ports);
     sw.FailReads(failing.reg, -1);
     // A page that has just opened: nothing known but what this refresh reads.
     FormState state = Fresh();
-    const Outcome refreshed = FormRefresh(ctx, Spec(), state);
+    const Outcome refreshed = FormRefresh(ctx, Form(), state);
     const bool attempted = GetParam().ports > failing.readAbovePorts;
     EXPECT_EQ(refreshed.kind, attempted ? OutcomeKind::ReadFailed : OutcomeKind::Done) << refreshed;
     EXPECT_EQ(state.read.count(failing.reg), 0u);
     sw.ClearLog();
     std::vector<FormWrite> written;
-    const Outcome updated = FormUpdate(ctx, Spec(), state, &written);
+    const Outcome updated = FormUpdate(ctx, Form(), state, &written);
     EXPECT_FALSE(sim.engine.IoOpen());
     const std::set<uint16_t> touched = Regs(sw.WriteLog());
     // A register read again at update is written only after that read succeeded, and a
     // whole-register write only goes out for bits that were read or chosen.
     const bool failingHasFields = [&] {
-      for (const FormField& f : Spec().fields)
+      for (const FormField& f : Form().fields)
         if (f.MaskIn(failing.reg, GetParam().ports)) return true;
       return false;
     }();
@@ -181,7 +181,7 @@ TEST_P(FormContract, AReadFailingAtEachStepWritesNothingItDidNotRead) {
       EXPECT_EQ(updated.kind, OutcomeKind::ReadFailed) << updated;
     }
     for (uint16_t reg : touched)
-      EXPECT_TRUE(state.read.count(reg) || RegisterKnown(Spec(), reg, state)) << "wrote unread " << reg;
+      EXPECT_TRUE(state.read.count(reg) || RegisterKnown(Form(), reg, state)) << "wrote unread " << reg;
     sw.ClearFailedReads();
   }
 }
@@ -190,12 +190,12 @@ TEST_P(FormContract, ChoosingEveryGroupAfterAFailedReadWritesTheChoice) {
   auto& sw = Use(GetParam().ports);
   sw.SetMuted(true);
   FormState state = Fresh();
-  EXPECT_EQ(FormRefresh(ctx, Spec(), state).kind, OutcomeKind::ReadFailed);
+  EXPECT_EQ(FormRefresh(ctx, Form(), state).kind, OutcomeKind::ReadFailed);
   sw.SetMuted(false);
   // The operator chooses every control: now each whole register is known.
-  for (size_t i = 0; i < Spec().fields.size(); ++i) {
+  for (size_t i = 0; i < Form().fields.size(); ++i) {
     FieldValue& v = state.values[i];
-    if (Spec().fields[i].kind == FieldKind::PortSet) {
+    if (Form().fields[i].kind == FieldKind::PortSet) {
       v.ticked = 1;
       v.tickedChosen = true;
     } else {
@@ -203,9 +203,9 @@ TEST_P(FormContract, ChoosingEveryGroupAfterAFailedReadWritesTheChoice) {
     }
   }
   sw.ClearLog();
-  EXPECT_EQ(FormUpdate(ctx, Spec(), state), Outcome::Done());
+  EXPECT_EQ(FormUpdate(ctx, Form(), state), Outcome::Done());
   std::set<uint16_t> expected;
-  for (const FormRegister& r : Spec().registers)
+  for (const FormRegister& r : Form().registers)
     if (r.write != WriteMode::None && GetParam().ports > r.writeAbovePorts) expected.insert(r.reg);
   EXPECT_EQ(Regs(sw.WriteLog()), expected);
 }

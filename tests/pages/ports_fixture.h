@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ios>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,15 @@ struct PortsTest : ::testing::Test {
   sim::EmulatedSwitch& Use(int ports) {
     const int index = sim.IndexOfPortCount(ports);
     EXPECT_GE(index, 0) << "no " << ports << "-port switch in the scenario";
+    return MakeCurrent(index);
+  }
+  // The same for the first switch with that vendor identifier.
+  sim::EmulatedSwitch& UseVendor(uint32_t vendor) {
+    const int index = sim.IndexOfVendor(vendor);
+    EXPECT_GE(index, 0) << "no switch of vendor " << std::hex << vendor << std::dec << " in the scenario";
+    return MakeCurrent(index);
+  }
+  sim::EmulatedSwitch& MakeCurrent(int index) {
     sim.Select(index);
     auto& sw = sim.Emulated(index);
     sw.ClearLog();

@@ -47,13 +47,13 @@ struct AuditTest : PortsTest {
       prompt.answers = {true};
       ASSERT_EQ(ToggleRemoteAccess(ctx, s).kind, OutcomeKind::Done);
     } else if (verb == "global") {
-      const FormSpec& spec = GlobalConfigForm();
-      FormState s = NewFormState(spec, ctx.PortCount());
-      ASSERT_TRUE(FormRefresh(ctx, spec, s).ok());
-      const int field = spec.IndexOf(arg);
+      const FormTable& formTable = GlobalConfigForm();
+      FormState s = NewFormState(formTable, ctx.PortCount());
+      ASSERT_TRUE(FormRefresh(ctx, formTable, s).ok());
+      const int field = formTable.IndexOf(arg);
       ASSERT_GE(field, 0);
-      s.values[static_cast<size_t>(field)].choice = ChoiceFromWord(spec.fields[static_cast<size_t>(field)], value);
-      ASSERT_EQ(FormUpdate(ctx, spec, s), Outcome::Done());
+      s.values[static_cast<size_t>(field)].choice = ChoiceFromWord(formTable.fields[static_cast<size_t>(field)], value);
+      ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
     } else {
       FAIL() << "unknown fix";
     }

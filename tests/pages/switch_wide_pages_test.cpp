@@ -20,35 +20,35 @@ namespace brisfell::testing {
 namespace {
 
 struct FormPageTest : PortsTest {
-  // Refreshes `spec` on the current switch and returns the state a page would show.
-  FormState Refresh(const FormSpec& spec) {
-    FormState state = NewFormState(spec, ctx.PortCount());
-    EXPECT_EQ(FormRefresh(ctx, spec, state), Outcome::Done());
+  // Refreshes `formTable` on the current switch and returns the state a page would show.
+  FormState Refresh(const FormTable& formTable) {
+    FormState state = NewFormState(formTable, ctx.PortCount());
+    EXPECT_EQ(FormRefresh(ctx, formTable, state), Outcome::Done());
     return state;
   }
-  static int Choice(const FormSpec& spec, const FormState& s, const char* keyword) {
-    return s.values.at(static_cast<size_t>(spec.IndexOf(keyword))).choice;
+  static int Choice(const FormTable& formTable, const FormState& s, const char* keyword) {
+    return s.values.at(static_cast<size_t>(formTable.IndexOf(keyword))).choice;
   }
-  static void Choose(const FormSpec& spec, FormState& s, const char* keyword, int choice) {
-    s.values.at(static_cast<size_t>(spec.IndexOf(keyword))).choice = choice;
+  static void Choose(const FormTable& formTable, FormState& s, const char* keyword, int choice) {
+    s.values.at(static_cast<size_t>(formTable.IndexOf(keyword))).choice = choice;
   }
 };
 
 TEST_F(FormPageTest, GlobalShowsDisableBitsAndChangesOnlyItsOwnBits) {
-  const FormSpec& spec = GlobalConfigForm();
+  const FormTable& formTable = GlobalConfigForm();
   for (int ports : {16, 24, 26}) {
     SCOPED_TRACE(ports);
     auto& sw = Use(ports);
     sw.SetRegister(kRegPortControl, 0xA5F2);  // bits 1 and 4: both functions off
     sw.SetRegister(kRegGlobalControl, 0x5A5B);  // bit 2 clear: no loop detection
-    FormState s = Refresh(spec);
-    EXPECT_EQ(FieldText(spec.fields[0], s.values[0], ports), "Disable");
-    EXPECT_EQ(FieldText(spec.fields[1], s.values[1], ports), "Disable");
-    EXPECT_EQ(Choice(spec, s, "loop-detect"), 1);
-    Choose(spec, s, "backpressure", 0);
-    Choose(spec, s, "storm-filter", 0);
-    Choose(spec, s, "loop-detect", 0);
-    EXPECT_EQ(FormUpdate(ctx, spec, s), Outcome::Done());
+    FormState s = Refresh(formTable);
+    EXPECT_EQ(FieldText(formTable.fields[0], s.values[0], ports), "Disable");
+    EXPECT_EQ(FieldText(formTable.fields[1], s.values[1], ports), "Disable");
+    EXPECT_EQ(Choice(formTable, s, "loop-detect"), 1);
+    Choose(formTable, s, "backpressure", 0);
+    Choose(formTable, s, "storm-filter", 0);
+    Choose(formTable, s, "loop-detect", 0);
+    EXPECT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
     EXPECT_EQ(sw.Register(kRegPortControl), 0xA5E0u);
     EXPECT_EQ(sw.Register(kRegGlobalControl), 0x5A5Fu);
     // Read again at update, one register after the other.
@@ -57,48 +57,48 @@ TEST_F(FormPageTest, GlobalShowsDisableBitsAndChangesOnlyItsOwnBits) {
 }
 
 TEST_F(FormPageTest, GlobalUpdateSkipsARegisterWhoseReadFails) {
-  const FormSpec& spec = GlobalConfigForm();
+  const FormTable& formTable = GlobalConfigForm();
   auto& sw = Use(24);
-  FormState s = Refresh(spec);
-  Choose(spec, s, "loop-detect", 0);
+  FormState s = Refresh(formTable);
+  Choose(formTable, s, "loop-detect", 0);
   sw.FailReads(kRegPortControl, 1);
   sw.ClearLog();
-  const Outcome out = FormUpdate(ctx, spec, s);
+  const Outcome out = FormUpdate(ctx, formTable, s);
   EXPECT_EQ(out.kind, OutcomeKind::ReadFailed);
   EXPECT_NE(out.message.find("0x0607"), std::string::npos) << out;
   EXPECT_EQ(WriteOrder(sw), std::vector<uint16_t>({0x0200}));
 }
 
 TEST_F(FormPageTest, QosDecodesTheControlRegisterAndWritesItWhole) {
-  const FormSpec& spec = QosForm();
+  const FormTable& formTable = QosForm();
   auto& sw = Use(24);
   sw.SetRegister(kRegQosControl, 0xFF13);
-  FormState s = Refresh(spec);
-  EXPECT_EQ(Choice(spec, s, "tos"), 0);
-  EXPECT_EQ(Choice(spec, s, "dot1p"), 0);
-  EXPECT_EQ(Choice(spec, s, "flow-control"), 1);
-  EXPECT_EQ(FieldText(*spec.Find("ratio"), s.values[3], 24), "16:1");
+  FormState s = Refresh(formTable);
+  EXPECT_EQ(Choice(formTable, s, "tos"), 0);
+  EXPECT_EQ(Choice(formTable, s, "dot1p"), 0);
+  EXPECT_EQ(Choice(formTable, s, "flow-control"), 1);
+  EXPECT_EQ(FieldText(*formTable.Find("ratio"), s.values[3], 24), "16:1");
   sw.ClearLog();
-  ASSERT_EQ(FormUpdate(ctx, spec, s), Outcome::Done());
+  ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
   // No read first; bits above the ratio are not the page's and go out as 0.
   EXPECT_EQ(sw.WritesTo(kRegQosControl), std::vector<uint32_t>({0x0013}));
   EXPECT_TRUE(sw.ReadLog().empty());
   sw.SetRegister(kRegQosControl, 0x0018);
-  EXPECT_EQ(FieldText(*spec.Find("ratio"), Refresh(spec).values[3], 24), "1:0");
+  EXPECT_EQ(FieldText(*formTable.Find("ratio"), Refresh(formTable).values[3], 24), "1:0");
 }
 
 TEST_F(FormPageTest, QosHighPriorityPortsGoThroughThePortMap) {
-  const FormSpec& spec = QosForm();
-  const int high = spec.IndexOf("high");
+  const FormTable& formTable = QosForm();
+  const int high = formTable.IndexOf("high");
   for (int ports : {16, 24, 26}) {
     SCOPED_TRACE(ports);
     auto& sw = Use(ports);
     sw.SetRegister(kRegHighPriorityHigh, 0xFFFF);
-    FormState s = Refresh(spec);
+    FormState s = Refresh(formTable);
     for (int p = 0; p < ports; ++p) {
       s.values[static_cast<size_t>(high)].ticked = 1u << p;
       sw.ClearLog();
-      ASSERT_EQ(FormUpdate(ctx, spec, s), Outcome::Done());
+      ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
       const int chip = sim.engine.MapPortToChip(ctx.Switch(), p);
       const uint32_t mask = sw.WritesTo(kRegHighPriorityLow).at(0) | sw.WritesTo(kRegHighPriorityHigh).at(0) << 16;
       EXPECT_EQ(mask, 1u << chip) << "shown port " << p + 1;
@@ -116,54 +116,54 @@ TEST_F(FormPageTest, IgmpRouterPortsAndTheWholeSnoopingWrite) {
   auto chip = [&](int shown) { return sim.engine.MapPortToChip(ctx.Switch(), shown - 1); };
   EXPECT_EQ(RouterPortsText(r, 1u << chip(12) | 1u << chip(1) | 1u << chip(5)), "1,5,12,");
   EXPECT_EQ(RouterPortsText(r, 0), "");
-  const FormSpec& spec = IgmpForm();
+  const FormTable& formTable = IgmpForm();
   sw.SetRegister(kRegIgmpControl, 0x00F1);
-  FormState s = Refresh(spec);
-  EXPECT_EQ(Choice(spec, s, "snooping"), 0);
-  Choose(spec, s, "snooping", 1);
+  FormState s = Refresh(formTable);
+  EXPECT_EQ(Choice(formTable, s, "snooping"), 0);
+  Choose(formTable, s, "snooping", 1);
   sw.ClearLog();
-  ASSERT_EQ(FormUpdate(ctx, spec, s), Outcome::Done());
+  ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
   EXPECT_EQ(sw.WritesTo(kRegIgmpControl), std::vector<uint32_t>({0}));
   EXPECT_FALSE(sw.WasWritten(kRegIgmpRouterPorts));
 }
 
 TEST_F(FormPageTest, VlanControlKeepsTheHiddenBitsAndZeroesTheRest) {
-  const FormSpec& spec = VlanControlForm();
+  const FormTable& formTable = VlanControlForm();
   auto& sw = Use(26);
   sw.SetRegister(kRegVlanControl, 0xFF31);
-  FormState s = Refresh(spec);
-  EXPECT_EQ(Choice(spec, s, "function"), 0);
-  EXPECT_EQ(Choice(spec, s, "unicast-leaky"), 1);
-  EXPECT_EQ(Choice(spec, s, "arp-leaky"), 1);
-  EXPECT_EQ(Choice(spec, s, "tag-aware"), 0);
-  EXPECT_EQ(FieldText(*spec.Find("admit"), s.values[5], 26), "Admit only Vlan-Tagged frames");
+  FormState s = Refresh(formTable);
+  EXPECT_EQ(Choice(formTable, s, "function"), 0);
+  EXPECT_EQ(Choice(formTable, s, "unicast-leaky"), 1);
+  EXPECT_EQ(Choice(formTable, s, "arp-leaky"), 1);
+  EXPECT_EQ(Choice(formTable, s, "tag-aware"), 0);
+  EXPECT_EQ(FieldText(*formTable.Find("admit"), s.values[5], 26), "Admit only Vlan-Tagged frames");
   sw.ClearLog();
-  ASSERT_EQ(FormUpdate(ctx, spec, s), Outcome::Done());
+  ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
   EXPECT_EQ(sw.WritesTo(kRegVlanControl), std::vector<uint32_t>({0x0031}));
   sw.SetRegister(kRegVlanControl, 0x0048);  // only the two hidden pairs set
-  s = Refresh(spec);
+  s = Refresh(formTable);
   sw.ClearLog();
-  ASSERT_EQ(FormUpdate(ctx, spec, s), Outcome::Done());
+  ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
   EXPECT_EQ(sw.WritesTo(kRegVlanControl), std::vector<uint32_t>({0x0048}));
-  EXPECT_FALSE(spec.Find("multicast-leaky")->visible);
-  EXPECT_FALSE(spec.Find("ingress-filter")->visible);
+  EXPECT_FALSE(formTable.Find("multicast-leaky")->visible);
+  EXPECT_FALSE(formTable.Find("ingress-filter")->visible);
 }
 
 TEST_F(FormPageTest, ChangesAreNamedByKeywordWithThePageTexts) {
-  const FormSpec& spec = QosForm();
+  const FormTable& formTable = QosForm();
   Use(24);
-  FormState before = Refresh(spec);
+  FormState before = Refresh(formTable);
   FormState after = before;
-  Choose(spec, after, "ratio", 3);
-  after.values[static_cast<size_t>(spec.IndexOf("high"))].ticked = 0b11 | 1u << 23;
-  const auto changes = FormChanges(spec, before, after);
+  Choose(formTable, after, "ratio", 3);
+  after.values[static_cast<size_t>(formTable.IndexOf("high"))].ticked = 0b11 | 1u << 23;
+  const auto changes = FormChanges(formTable, before, after);
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0].keyword, "ratio");
   EXPECT_EQ(changes[0].after, "1:0");
   EXPECT_EQ(changes[1].after, "1, 2, 24");
-  EXPECT_EQ(ChoiceFromWord(*spec.Find("tos"), "OFF"), 1);
+  EXPECT_EQ(ChoiceFromWord(*formTable.Find("tos"), "OFF"), 1);
   EXPECT_EQ(ChoiceFromWord(*VlanControlForm().Find("admit"), "tagged"), 0);
-  EXPECT_EQ(ChoiceFromWord(*spec.Find("ratio"), "2:1"), -1);
+  EXPECT_EQ(ChoiceFromWord(*formTable.Find("ratio"), "2:1"), -1);
 }
 
 // ---------------------------------------------------------------- fault information
