@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/frames.h"
@@ -32,9 +34,19 @@ void Engine::Notify(const std::string& message) {
   if (errorNotifier_) errorNotifier_(message);
 }
 
+void Engine::CheckThread() const {
+#ifdef BRISFELL_THREAD_CHECKS
+  if (owner_ != std::thread::id{} && owner_ != std::this_thread::get_id()) {
+    std::fputs("brisfell: the engine was called from a thread that does not own it\n", stderr);
+    std::abort();
+  }
+#endif
+}
+
 // ---------------------------------------------------------------- adapters
 
 int Engine::EnumerateAdapters() {
+  CheckThread();
   adapterCount_ = 0;
   adapters_ = {};
   const auto [major, minor] = ParseDriverVersion(driver_.GetVersion());
@@ -151,6 +163,7 @@ std::unique_ptr<AdapterLock> Engine::LockAdapter(int adapter, bool& busy) {
 }
 
 bool Engine::OpenAdapterIo(int adapter) {
+  CheckThread();
   if (adapter == -1 || adapter != currentAdapter_ || adapter >= adapterCount_) return false;
   if (io_ || lentIo_) return false;  // one handle slot; the caller must close first
   bool busy = false;
@@ -173,6 +186,7 @@ bool Engine::OpenAdapterIo(int adapter) {
 }
 
 bool Engine::CloseAdapterIo(int adapter) {
+  CheckThread();
   if (adapter != currentAdapter_) return false;
   if (io_) driver_.CloseAdapter(std::move(io_));
   io_.reset();
@@ -263,6 +277,7 @@ void Engine::ApplyProfile(SwitchRecord& record) {
 }
 
 int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
+  CheckThread();
   currentAdapter_ = adapter;
   switches_.clear();
   currentSwitch_ = -1;
@@ -308,7 +323,7 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
   if (useDatabase && !database_.empty()) {
     sendDirected();
     const int64_t start = clock_.NowMs();
-    while (clock_.NowMs() - start < kDirectedHelloWindowMs) {
+    while (clock_.NowMs() - start < kDirectedHelloWindowMs && !Cancelled()) {
       if (!receive()) break;
       if (std::all_of(database_.begin(), database_.end(), [&](const DatabaseRecord& r) { return found(r.mac); })) break;
     }
@@ -328,7 +343,7 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
   int hellos = 0;
   for (;;) {
     const int64_t elapsed = clock_.NowMs() - start;
-    if (elapsed >= kBroadcastHelloWindowMs) break;
+    if (elapsed >= kBroadcastHelloWindowMs || Cancelled()) break;
     if (hellos < kBroadcastHellos && elapsed >= hellos * kBroadcastHelloWindowMs / kBroadcastHellos) {
       if (hellos > 0) sendDirected();
       SendFrame(*handle, BuildBroadcastHello(stationMac_));
@@ -339,7 +354,7 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
 
   // Lend the discovery handle for the EEPROM look-up of unknown maker codes.
   for (auto& rec : switches_) {
-    if ((rec.vendorId >> 16) != kKnownMakerCode) {
+    if ((rec.vendorId >> 16) != kKnownMakerCode && !Cancelled()) {
       lentIo_ = handle.get();
       const bool looked = LookUpVendor(rec);
       lentIo_ = nullptr;
@@ -411,6 +426,7 @@ void Engine::SetAuthKey(int index, uint16_t key) {
 // ---------------------------------------------------------------- registers and EEPROM
 
 bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
+  CheckThread();
   const bool ok = AskRegister(index, reg, value, timeoutMs) == Answer::Value;
   if (readObserver_) readObserver_(index, ok);
   return ok;
@@ -436,7 +452,7 @@ Engine::Answer Engine::AskRegister(int index, uint16_t reg, uint32_t& value, uns
   const int64_t start = clock_.NowMs();
   for (;;) {
     const int64_t elapsed = clock_.NowMs() - start;
-    if (elapsed >= static_cast<int64_t>(timeoutMs)) break;
+    if (elapsed >= static_cast<int64_t>(timeoutMs) || Cancelled()) break;
     // The last wait ends at the overall time-out rather than a whole driver time-out later.
     const int64_t left = static_cast<int64_t>(timeoutMs) - elapsed;
     if (left < waitMs) {
@@ -463,6 +479,7 @@ Engine::Answer Engine::AskRegister(int index, uint16_t reg, uint32_t& value, uns
 }
 
 bool Engine::WriteRegister(int index, uint16_t reg, uint32_t value) {
+  CheckThread();
   AdapterHandle* io = lentIo_ ? lentIo_ : io_.get();
   const SwitchRecord* rec = GetSwitchRecord(index);
   if (!io || !rec) return false;
@@ -474,7 +491,7 @@ bool Engine::WriteRegister(int index, uint16_t reg, uint32_t value) {
 bool Engine::AskUntil(int index, uint16_t reg, uint32_t& value, int64_t deadlineUs) {
   for (;;) {
     const int64_t leftUs = deadlineUs - clock_.NowUs();
-    if (leftUs <= 0) return false;
+    if (leftUs <= 0 || Cancelled()) return false;
     const auto waitMs = static_cast<unsigned>(std::min<int64_t>(kEepromAskMs, (leftUs + 999) / 1000));
     switch (AskRegister(index, reg, value, waitMs)) {
       case Answer::Value: return true;
@@ -489,7 +506,7 @@ bool Engine::AskUntil(int index, uint16_t reg, uint32_t& value, int64_t deadline
 // register still showing an earlier command means the command was lost on its way: it is
 // issued again. False when the deadline passes or without the I/O handle.
 bool Engine::RunEepromCommand(int index, const std::function<bool()>& issue, uint32_t command, int64_t deadlineUs) {
-  auto expired = [&] { return clock_.NowUs() >= deadlineUs; };
+  auto expired = [&] { return clock_.NowUs() >= deadlineUs || Cancelled(); };
   for (;;) {
     if (!issue()) return false;
     for (;;) {
@@ -509,6 +526,7 @@ bool Engine::RunEepromCommand(int index, const std::function<bool()>& issue, uin
 }
 
 bool Engine::ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned timeoutMs) {
+  CheckThread();
   const int64_t deadline = clock_.NowUs() + static_cast<int64_t>(timeoutMs) * 1000;
   const uint32_t command = (address & kEepromAddressMask) | kEepromReadCommand;
   if (!RunEepromCommand(index, [&] { return WriteRegister(index, kRegEepromControl, command); }, command, deadline))
@@ -521,6 +539,7 @@ bool Engine::ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned
 }
 
 bool Engine::WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned timeoutMs) {
+  CheckThread();
   const int64_t deadline = clock_.NowUs() + static_cast<int64_t>(timeoutMs) * 1000;
   const uint32_t write = address & kEepromAddressMask;
   const uint32_t read = write | kEepromReadCommand;

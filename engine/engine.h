@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -79,6 +80,17 @@ class Engine {
 
   PacketDriver& Driver() { return driver_; }
   Clock& GetClock() { return clock_; }
+
+  // --- The owning thread and cancelling ---
+  // From now on only the calling thread may use the engine; with BRISFELL_THREAD_CHECKS
+  // (test builds) a call from any other thread aborts, so that a stray call from the window
+  // is caught where it happens rather than as a data race.
+  void BindToCurrentThread() { owner_ = std::this_thread::get_id(); }
+  // Asked between frames by every operation that waits for the wire: once it says true the
+  // operation stops and fails (a read as unanswered, discovery with what it has so far).
+  // The check may be called from the owning thread only; it usually reads an atomic flag.
+  void SetCancelCheck(std::function<bool()> check) { cancelCheck_ = std::move(check); }
+  bool Cancelled() const { return cancelCheck_ && cancelCheck_(); }
 
   // --- Adapters ---
   // Fills the adapter list; the count, or -1 when the driver cannot list adapters.
@@ -179,11 +191,14 @@ class Engine {
   std::string LockWarning() const;
   std::unique_ptr<AdapterLock> LockAdapter(int adapter, bool& busy);
   void Notify(const std::string& message);
+  void CheckThread() const;
   void DatabaseError(const std::string& detail);
   bool SaveDatabaseEdit(const Mac& edited);
 
   PacketDriver& driver_;
   Clock& clock_;
+  std::thread::id owner_{};  // none until bound: tests and the command line use one thread
+  std::function<bool()> cancelCheck_;
 
   std::array<AdapterEntry, kMaxAdapters> adapters_{};
   int adapterCount_ = 0;

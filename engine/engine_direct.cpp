@@ -5,6 +5,7 @@
 namespace brisfell {
 
 int Engine::ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key) {
+  CheckThread();
   currentAdapter_ = adapter;
   switches_.clear();
   currentSwitch_ = -1;
@@ -34,7 +35,7 @@ int Engine::ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key) {
   // does not send the caller off to a whole discovery.
   const int64_t start = clock_.NowMs();
   int hellos = 0;
-  while (!answered() && clock_.NowMs() - start < kDirectedHelloWindowMs) {
+  while (!answered() && clock_.NowMs() - start < kDirectedHelloWindowMs && !Cancelled()) {
     if (hellos < kBroadcastHellos && clock_.NowMs() - start >= hellos * kDirectedHelloWindowMs / kBroadcastHellos) {
       SendFrame(*handle, BuildDirectedHello(stationMac_, mac, key));
       ++hellos;

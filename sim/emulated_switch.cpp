@@ -20,7 +20,7 @@ uint8_t PortStatusByte(const PortState& p) {
 
 }  // namespace
 
-EmulatedSwitch::EmulatedSwitch(const SwitchSpec& desc, Clock* clock)
+EmulatedSwitch::EmulatedSwitch(const SwitchSetup& desc, Clock* clock)
     : name_(desc.name),
       mac_(desc.mac),
       vendorId_(desc.vendorId),

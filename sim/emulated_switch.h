@@ -66,7 +66,7 @@ class EmulatedSwitch {
  public:
   // `clock` gives the time for the test-access reads of the counters (which advance with it);
   // without one, the time of the last frame is used.
-  explicit EmulatedSwitch(const SwitchSpec& desc, Clock* clock = nullptr);
+  explicit EmulatedSwitch(const SwitchSetup& desc, Clock* clock = nullptr);
 
   // --- Identity ---
   const std::string& Name() const { return name_; }

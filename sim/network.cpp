@@ -8,19 +8,19 @@ namespace brisfell::sim {
 
 Network::Network(const Scenario& scenario, Clock* clock) : station_(scenario.stationMac) {
   ValidateScenario(scenario);
-  const auto& specs = scenario.switches;
-  for (const auto& desc : specs) switches_.push_back(std::make_unique<EmulatedSwitch>(desc, clock));
-  distance_.assign(specs.size(), 0);
-  for (size_t i = 0; i < specs.size(); ++i) {
+  const auto& setups = scenario.switches;
+  for (const auto& desc : setups) switches_.push_back(std::make_unique<EmulatedSwitch>(desc, clock));
+  distance_.assign(setups.size(), 0);
+  for (size_t i = 0; i < setups.size(); ++i) {
     int d = 1;
-    for (int at = specs[i].upstream; at >= 0; at = specs[at].upstream) ++d;
+    for (int at = setups[i].upstream; at >= 0; at = setups[at].upstream) ++d;
     distance_[i] = d;
-    const SwitchSpec& s = specs[i];
-    const Mac upMac = s.upstream >= 0 ? specs[s.upstream].mac : Mac{};
+    const SwitchSetup& s = setups[i];
+    const Mac upMac = s.upstream >= 0 ? setups[s.upstream].mac : Mac{};
     const uint8_t upPort = s.upstream >= 0 ? static_cast<uint8_t>(s.upstreamPort) : 0;
     switches_[i]->SetPlacement(static_cast<uint8_t>(s.towardStation), upPort, upMac);
   }
-  order_.resize(specs.size());
+  order_.resize(setups.size());
   std::iota(order_.begin(), order_.end(), 0);
   std::stable_sort(order_.begin(), order_.end(), [this](int a, int b) { return distance_[a] < distance_[b]; });
 }

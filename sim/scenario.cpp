@@ -143,7 +143,7 @@ struct PendingUplink {
   int via = 0;
 };
 
-int ResolveSwitch(const json& ref, const std::string& where, const std::vector<SwitchSpec>& switches) {
+int ResolveSwitch(const json& ref, const std::string& where, const std::vector<SwitchSetup>& switches) {
   if (ref.is_string()) {
     for (size_t i = 0; i < switches.size(); ++i)
       if (switches[i].name == ref.get<std::string>()) return static_cast<int>(i);
@@ -154,12 +154,12 @@ int ResolveSwitch(const json& ref, const std::string& where, const std::vector<S
   return static_cast<int>(index);
 }
 
-SwitchSpec ParseSwitch(const json& object, const std::string& where, size_t index, PendingUplink& uplink) {
+SwitchSetup ParseSwitch(const json& object, const std::string& where, size_t index, PendingUplink& uplink) {
   CheckKeys(object, where,
             {"name", "mac", "vendorId", "model", "eepromVendorId", "chipId", "key", "uplink", "allPorts",
              "ports", "tbiPorts", "loopPorts", "faultStatus", "igmpRouterPorts", "registers", "eeprom",
              "eepromBusyPolls", "eepromWriteProtected", "muted"});
-  SwitchSpec s;
+  SwitchSetup s;
   s.name = object.contains("name") ? Text(object["name"], where + ".name") : "switch" + std::to_string(index + 1);
   if (!object.contains("mac")) Fail(where, "a switch needs a \"mac\"");
   s.mac = MacOf(object["mac"], where + ".mac");
@@ -315,21 +315,21 @@ void ParseFaults(const json& object, const std::string& where, Scenario& scenari
 
 }  // namespace
 
-uint32_t EepromVendorId(const SwitchSpec& desc) { return desc.eepromVendorId ? desc.eepromVendorId : desc.vendorId; }
+uint32_t EepromVendorId(const SwitchSetup& desc) { return desc.eepromVendorId ? desc.eepromVendorId : desc.vendorId; }
 
-uint32_t ModelVendorId(const SwitchSpec& desc) {
+uint32_t ModelVendorId(const SwitchSetup& desc) {
   if ((desc.vendorId >> 16) == kKnownMakerCode) return desc.vendorId;
   if ((EepromVendorId(desc) >> 16) == kKnownMakerCode) return EepromVendorId(desc);
   return desc.vendorId;
 }
 
-int ModelPortCount(const SwitchSpec& desc) { return ProfileForVendor(ModelVendorId(desc)).portCount; }
+int ModelPortCount(const SwitchSetup& desc) { return ProfileForVendor(ModelVendorId(desc)).portCount; }
 
 void ValidateScenario(const Scenario& scenario) {
   const auto& sw = scenario.switches;
   for (size_t i = 0; i < sw.size(); ++i) {
     const std::string where = SwitchWhere(scenario, i);
-    const SwitchSpec& s = sw[i];
+    const SwitchSetup& s = sw[i];
     if (s.mac[0] & 1) Fail(where + ".mac", "must not be a group (multicast or broadcast) address");
     if (s.mac == scenario.stationMac) Fail(where + ".mac", "is the station's own address");
     for (size_t j = 0; j < i; ++j) {
@@ -414,7 +414,7 @@ Scenario ParseScenario(const std::string& text) {
     scenario.switches[attached].towardStation = stationPort;
   }
   for (size_t i = 0; i < scenario.switches.size(); ++i) {
-    SwitchSpec& s = scenario.switches[i];
+    SwitchSetup& s = scenario.switches[i];
     const PendingUplink& u = uplinks[i];
     const std::string where = SwitchWhere(scenario, i);
     if (static_cast<int>(i) == attached) {

@@ -47,7 +47,7 @@ struct PortState {
   bool operator==(const PortState&) const = default;
 };
 
-struct SwitchSpec {
+struct SwitchSetup {
   std::string name;
   Mac mac{};
   uint32_t vendorId = 0x6B2D7001;  // what the hello reply reports
@@ -74,14 +74,14 @@ struct SwitchSpec {
   int upstreamPort = 0;
   int towardStation = 0;
 
-  bool operator==(const SwitchSpec&) const = default;
+  bool operator==(const SwitchSetup&) const = default;
 };
 
 struct Scenario {
   std::string name;
   std::string description;
   Mac stationMac{};
-  std::vector<SwitchSpec> switches;
+  std::vector<SwitchSetup> switches;
   Faults faults;  // the wire's faults ("faults" in the file; none by default)
   bool operator==(const Scenario&) const = default;
 };
@@ -90,11 +90,11 @@ struct Scenario {
 // every register set fits many times over).
 constexpr size_t kMaxScenarioFileBytes = 4 * 1024 * 1024;
 
-uint32_t EepromVendorId(const SwitchSpec& desc);
+uint32_t EepromVendorId(const SwitchSetup& desc);
 // The vendor identifier whose model a switch really is: the hello's when it carries the known
 // maker code, else the EEPROM copy's when that does, else the hello's (the generic chip).
-uint32_t ModelVendorId(const SwitchSpec& desc);
-int ModelPortCount(const SwitchSpec& desc);
+uint32_t ModelVendorId(const SwitchSetup& desc);
+int ModelPortCount(const SwitchSetup& desc);
 
 // Throws std::runtime_error with a message naming the offending place.
 Scenario ParseScenario(const std::string& text);

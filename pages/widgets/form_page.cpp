@@ -5,14 +5,14 @@
 
 namespace brisfell {
 
-FormPage::FormPage(PageContext& context, const FormTable& formTable) : Page(context, formTable.caption), spec_(formTable) {}
+FormPage::FormPage(PageContext& context, const FormTable& formTable) : Page(context, formTable.caption), table_(formTable) {}
 
 void FormPage::BuildControls(QWidget* window) {
   // Every page starts with no selection: nothing is known until a read succeeds.
-  state_ = NewFormState(spec_, context_.PortCount());
+  state_ = NewFormState(table_, context_.PortCount());
   last_ = Outcome::NothingToDo();
   auto* layout = new QVBoxLayout(window);
-  view_ = new FormView(spec_, context_.PortCount(), window);
+  view_ = new FormView(table_, context_.PortCount(), window);
   layout->addWidget(view_, 1);
   BuildExtraControls(window);
   const RefreshUpdateButtons buttons = AddRefreshUpdateRow(layout, window);
@@ -27,7 +27,7 @@ void FormPage::Refresh() {
   const BusyWhileReady busy(context_);
   // Choices not yet written stay where a read fails, as on every form page.
   view_->Collect(state_);
-  last_ = FormRefresh(context_, spec_, state_);
+  last_ = FormRefresh(context_, table_, state_);
   view_->Show(state_);
   ShowExtra();
   Report(last_, "Refresh");
@@ -37,7 +37,7 @@ void FormPage::Update() {
   if (!view_ || !Ready()) return;
   const BusyWhileReady busy(context_);
   view_->Collect(state_);
-  last_ = FormUpdate(context_, spec_, state_);
+  last_ = FormUpdate(context_, table_, state_);
   Report(last_, "Update");
 }
 

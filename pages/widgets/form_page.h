@@ -34,7 +34,7 @@ class FormPage : public Page {
   // Says a failure in the status bar; a page that does not know why says nothing.
   void Report(const Outcome& outcome, const char* action);
 
-  const FormTable& spec_;
+  const FormTable& table_;
   FormState state_;
   QPointer<FormView> view_;
   QPointer<QPushButton> refresh_;

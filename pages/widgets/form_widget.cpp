@@ -8,7 +8,7 @@
 namespace brisfell {
 
 FormView::FormView(const FormTable& formTable, int portCount, QWidget* parent)
-    : QWidget(parent), spec_(formTable), controls_(formTable.fields.size(), nullptr), allNonePressed_(formTable.fields.size(), false) {
+    : QWidget(parent), table_(formTable), controls_(formTable.fields.size(), nullptr), allNonePressed_(formTable.fields.size(), false) {
   auto* columns = new QHBoxLayout(this);
   columns->setContentsMargins(0, 0, 0, 0);
   left_ = new QVBoxLayout;
@@ -52,11 +52,11 @@ FormView::FormView(const FormTable& formTable, int portCount, QWidget* parent)
 }
 
 void FormView::Show(const FormState& state) {
-  for (size_t i = 0; i < spec_.fields.size() && i < state.values.size(); ++i) {
+  for (size_t i = 0; i < table_.fields.size() && i < state.values.size(); ++i) {
     QWidget* c = controls_[i];
     if (!c) continue;
     const FieldValue& v = state.values[i];
-    switch (spec_.fields[i].kind) {
+    switch (table_.fields[i].kind) {
       case FieldKind::RadioPair: static_cast<RadioPairBox*>(c)->SetValue(v.choice); break;
       case FieldKind::Choice: static_cast<QComboBox*>(c)->setCurrentIndex(v.choice); break;
       case FieldKind::PortSet: static_cast<PortBoxes*>(c)->SetTicked(v.ticked); break;
@@ -65,12 +65,12 @@ void FormView::Show(const FormState& state) {
 }
 
 void FormView::Collect(FormState& state) const {
-  state.values.resize(spec_.fields.size());
-  for (size_t i = 0; i < spec_.fields.size(); ++i) {
+  state.values.resize(table_.fields.size());
+  for (size_t i = 0; i < table_.fields.size(); ++i) {
     QWidget* c = controls_[i];
     if (!c) continue;
     FieldValue& v = state.values[i];
-    switch (spec_.fields[i].kind) {
+    switch (table_.fields[i].kind) {
       case FieldKind::RadioPair: v.choice = static_cast<RadioPairBox*>(c)->Value(); break;
       case FieldKind::Choice: v.choice = static_cast<QComboBox*>(c)->currentIndex(); break;
       case FieldKind::PortSet:
@@ -82,22 +82,22 @@ void FormView::Collect(FormState& state) const {
 }
 
 RadioPairBox* FormView::Radio(const char* keyword) const {
-  const int i = spec_.IndexOf(keyword);
-  return i < 0 || spec_.fields[static_cast<size_t>(i)].kind != FieldKind::RadioPair
+  const int i = table_.IndexOf(keyword);
+  return i < 0 || table_.fields[static_cast<size_t>(i)].kind != FieldKind::RadioPair
              ? nullptr
              : static_cast<RadioPairBox*>(controls_[static_cast<size_t>(i)]);
 }
 
 QComboBox* FormView::List(const char* keyword) const {
-  const int i = spec_.IndexOf(keyword);
-  return i < 0 || spec_.fields[static_cast<size_t>(i)].kind != FieldKind::Choice
+  const int i = table_.IndexOf(keyword);
+  return i < 0 || table_.fields[static_cast<size_t>(i)].kind != FieldKind::Choice
              ? nullptr
              : static_cast<QComboBox*>(controls_[static_cast<size_t>(i)]);
 }
 
 PortBoxes* FormView::Ports(const char* keyword) const {
-  const int i = spec_.IndexOf(keyword);
-  return i < 0 || spec_.fields[static_cast<size_t>(i)].kind != FieldKind::PortSet
+  const int i = table_.IndexOf(keyword);
+  return i < 0 || table_.fields[static_cast<size_t>(i)].kind != FieldKind::PortSet
              ? nullptr
              : static_cast<PortBoxes*>(controls_[static_cast<size_t>(i)]);
 }

@@ -28,7 +28,7 @@ class FormView : public QWidget {
   QVBoxLayout* RightColumn() const { return right_; }
 
  private:
-  const FormTable& spec_;
+  const FormTable& table_;
   std::vector<QWidget*> controls_;  // per field; null for hidden ones
   std::vector<bool> allNonePressed_;
   QVBoxLayout* left_ = nullptr;

@@ -15,13 +15,13 @@ sim::Scenario ChainedPair() {
   sim::Scenario s;
   s.name = "pair";
   s.stationMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
-  sim::SwitchSpec core;
+  sim::SwitchSetup core;
   core.name = "core";
   core.mac = kCoreMac;
   core.vendorId = core.eepromVendorId = 0x6B2D7002;
   core.chipId = 5;
   core.towardStation = 0;
-  sim::SwitchSpec access;
+  sim::SwitchSetup access;
   access.name = "access";
   access.mac = kAccessMac;
   access.vendorId = access.eepromVendorId = 0x6B2D7001;

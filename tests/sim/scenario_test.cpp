@@ -89,7 +89,7 @@ TEST(Scenario, ValuesAndTopologyFromText) {
       {"mac": "02:00:00:00:00:02", "vendorId": 305426433, "eepromVendorId": "0x6B2D7001"}
     ]})");
   ASSERT_EQ(s.switches.size(), 2u);
-  const SwitchSpec& a = s.switches[0];
+  const SwitchSetup& a = s.switches[0];
   EXPECT_EQ(a.name, "switch1");
   EXPECT_EQ(a.vendorId, 0x6B2D7002u);
   EXPECT_EQ(a.key, 0x1234);
@@ -106,7 +106,7 @@ TEST(Scenario, ValuesAndTopologyFromText) {
   EXPECT_EQ(a.registers.at(0x0307), 130u);
   EXPECT_EQ(a.eeprom.at(12), 3);
   EXPECT_TRUE(a.eepromWriteProtected);
-  const SwitchSpec& b = s.switches[1];
+  const SwitchSetup& b = s.switches[1];
   EXPECT_EQ(b.upstream, -1);
   EXPECT_EQ(b.towardStation, 2);
   EXPECT_EQ(ModelVendorId(b), 0x6B2D7001u);

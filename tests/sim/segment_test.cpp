@@ -91,9 +91,9 @@ TEST(SegmentDriver, BatchesCarryCaptureHeadersAndTheReadTimeOutRunsOnTheClock) {
 }
 
 TEST(SegmentDriver, ArrivedFramesComeInOneBatchAndOnlyWhatFits) {
-  std::vector<SwitchSpec> specs;
-  for (int n = 1; n <= 3; ++n) specs.push_back(PlainSwitch(0x6B2D7001, n));
-  Wire wire(ScenarioOf(specs));
+  std::vector<SwitchSetup> setups;
+  for (int n = 1; n <= 3; ++n) setups.push_back(PlainSwitch(0x6B2D7001, n));
+  Wire wire(ScenarioOf(setups));
   wire.Send(BuildBroadcastHello(kStation));
   wire.clock.Advance(5'000);
   std::vector<uint8_t> buffer(170);

@@ -12,9 +12,9 @@ namespace {
 constexpr Mac kZeroMac{};
 
 Scenario Chain() {
-  SwitchSpec a = PlainSwitch(0x6B2D7001, 1);
+  SwitchSetup a = PlainSwitch(0x6B2D7001, 1);
   a.towardStation = 3;
-  SwitchSpec b = PlainSwitch(0x6B2D7002, 2);
+  SwitchSetup b = PlainSwitch(0x6B2D7002, 2);
   b.upstream = 1;
   b.upstreamPort = 5;
   b.towardStation = 7;
@@ -99,9 +99,9 @@ TEST(EmulatedSwitchWire, NewKeyTakesEffectFromTheNextFrame) {
 }
 
 TEST(EmulatedSwitchWire, UnauthorisedIngressPortIsRefusedButFramesStillPassThrough) {
-  SwitchSpec a = PlainSwitch(0x6B2D7002, 1);
+  SwitchSetup a = PlainSwitch(0x6B2D7002, 1);
   a.towardStation = 20;  // bit 4 of the high mask register
-  SwitchSpec b = PlainSwitch(0x6B2D7001, 2);
+  SwitchSetup b = PlainSwitch(0x6B2D7001, 2);
   b.upstream = 0;
   b.upstreamPort = 9;
   b.towardStation = 2;
@@ -121,7 +121,7 @@ TEST(EmulatedSwitchWire, UnauthorisedIngressPortIsRefusedButFramesStillPassThrou
 }
 
 TEST(EmulatedSwitchWire, StatusRegistersComeFromTheScenarioAndIgnoreTheWire) {
-  SwitchSpec s = PlainSwitch(0x4C4A2601);
+  SwitchSetup s = PlainSwitch(0x4C4A2601);
   s.ports[1] = PortState{true, 100, true, true, {}};
   s.ports[2] = PortState{false, 10, false, false, {}};
   s.ports[25] = PortState{true, 1000, true, false, {}};
@@ -151,7 +151,7 @@ TEST(EmulatedSwitchWire, StatusRegistersComeFromTheScenarioAndIgnoreTheWire) {
 // ---------------------------------------------------------------- EEPROM
 
 TEST(EmulatedSwitchEeprom, CommandStateMachineOnTheWire) {
-  SwitchSpec s = PlainSwitch(0x6B2D7001);
+  SwitchSetup s = PlainSwitch(0x6B2D7001);
   s.eepromBusyPolls = 2;
   Wire wire(ScenarioOf({s}));
   EmulatedSwitch& sw = wire.segment.Switch(0);
@@ -194,14 +194,14 @@ TEST(EmulatedSwitchEeprom, CommandStateMachineOnTheWire) {
 }
 
 struct OneSwitchFixture : SimFixture {
-  explicit OneSwitchFixture(const SwitchSpec& s) : SimFixture(ScenarioOf({s})) {
+  explicit OneSwitchFixture(const SwitchSetup& s) : SimFixture(ScenarioOf({s})) {
     EXPECT_EQ(DiscoverAndSelect(0), 1);
     EXPECT_TRUE(engine.OpenAdapterIo(0));
   }
 };
 
 TEST(EmulatedSwitchEeprom, EngineReadsAndWritesThroughBusyAndFailedBits) {
-  SwitchSpec s = PlainSwitch(0x6B2D7003);
+  SwitchSetup s = PlainSwitch(0x6B2D7003);
   s.eepromBusyPolls = 3;
   OneSwitchFixture f(s);
   EmulatedSwitch& sw = f.Emulated(0);
@@ -231,7 +231,7 @@ TEST(EmulatedSwitchEeprom, EngineReadsAndWritesThroughBusyAndFailedBits) {
 }
 
 TEST(EmulatedSwitchEeprom, NewSwitchHoldsItsSettingsAndVendorCopy) {
-  SwitchSpec s = PlainSwitch(0x6B2D7004);
+  SwitchSetup s = PlainSwitch(0x6B2D7004);
   s.key = 0xBEEF;
   s.registers[0x0307] = 0x8206;
   s.eeprom[0x0400] = 0x77;
@@ -252,7 +252,7 @@ TEST(EmulatedSwitchEeprom, NewSwitchHoldsItsSettingsAndVendorCopy) {
   EXPECT_EQ(generic.PortCount(), 26);
   EXPECT_EQ(generic.EepromByte(29), 0x4C);
   EXPECT_EQ(generic.EepromByte(26), 0x01);
-  SwitchSpec hidden = PlainSwitch(0x12347001);
+  SwitchSetup hidden = PlainSwitch(0x12347001);
   hidden.eepromVendorId = 0x6B2D7002;
   EXPECT_EQ(EmulatedSwitch(hidden).PortCount(), 24);
   EXPECT_EQ(EmulatedSwitch(hidden).VendorId(), 0x12347001u);
@@ -261,7 +261,7 @@ TEST(EmulatedSwitchEeprom, NewSwitchHoldsItsSettingsAndVendorCopy) {
 // ---------------------------------------------------------------- resets
 
 TEST(EmulatedSwitchReset, HardwareResetLoadsDefaultsOverlaidByTheEeprom) {
-  SwitchSpec s = PlainSwitch(0x6B2D7001);
+  SwitchSetup s = PlainSwitch(0x6B2D7001);
   s.ports[4] = PortState{true, 100, true, false, {}};
   s.faultStatus = 0x0004;
   Wire wire(ScenarioOf({s}));
@@ -288,8 +288,8 @@ TEST(EmulatedSwitchReset, HardwareResetLoadsDefaultsOverlaidByTheEeprom) {
 
 TEST(EmulatedSwitchReset, KeyAfterHardwareResetDependsOnTheModel) {
   // The 16-port models keep their key in EEPROM; the others come back with the default key.
-  SwitchSpec a = PlainSwitch(0x6B2D7004, 1);
-  SwitchSpec b = PlainSwitch(0x6B2D7002, 2);
+  SwitchSetup a = PlainSwitch(0x6B2D7004, 1);
+  SwitchSetup b = PlainSwitch(0x6B2D7002, 2);
   Wire wire(ScenarioOf({a, b}));
   for (int n : {1, 2}) {
     wire.Set(SwitchMac(n), 0x0209, 0x1234);
@@ -353,19 +353,19 @@ std::map<uint16_t, uint32_t> Settings(const EmulatedSwitch& sw) {
 }
 
 TEST(EmulatedSwitchReset, HardwareResetOfAnUntouchedSwitchChangesNothing) {
-  std::vector<SwitchSpec> specs;
+  std::vector<SwitchSetup> setups;
   int n = 1;
   for (uint32_t vendor : {0x6B2D7001u, 0x6B2D7003u, 0x6B2D7004u, 0x6B2D7002u, 0x4C4A2601u})
-    specs.push_back(PlainSwitch(vendor, n++));
-  SwitchSpec foreign = PlainSwitch(0x12347001, n++);
+    setups.push_back(PlainSwitch(vendor, n++));
+  SwitchSetup foreign = PlainSwitch(0x12347001, n++);
   foreign.eepromVendorId = 0x6B2D7001;  // a 16-port chip behind another maker code
-  specs.push_back(foreign);
+  setups.push_back(foreign);
   // The default scenario's access switches keep all their settings in EEPROM too.
   for (const auto& s : DefaultScenario().switches)
-    if (ModelPortCount(s) == 16) specs.push_back(s);
-  for (auto& s : specs) s.upstream = -1;
+    if (ModelPortCount(s) == 16) setups.push_back(s);
+  for (auto& s : setups) s.upstream = -1;
 
-  Wire wire(ScenarioOf(specs));
+  Wire wire(ScenarioOf(setups));
   for (int i = 0; i < wire.segment.SwitchCount(); ++i) {
     EmulatedSwitch& sw = wire.segment.Switch(i);
     const auto before = Settings(sw);
@@ -380,8 +380,8 @@ TEST(EmulatedSwitchReset, HardwareResetOfAnUntouchedSwitchChangesNothing) {
 
 // ---------------------------------------------------------------- MIB counters
 
-SwitchSpec CountingSwitch() {
-  SwitchSpec s = PlainSwitch(0x6B2D7001);
+SwitchSetup CountingSwitch() {
+  SwitchSetup s = PlainSwitch(0x6B2D7001);
   PortTraffic& t = s.ports[3].traffic;
   t.Total(TrafficKind::RxPackets) = 1000;
   t.Rate(TrafficKind::RxPackets) = 100;
@@ -435,7 +435,7 @@ TEST(EmulatedSwitchMib, ConsoleClearTogglesTheSelectionAndRestoresIt) {
 }
 
 TEST(EmulatedSwitchMib, CountersAreThirtyTwoBitsAndWrap) {
-  SwitchSpec s = PlainSwitch(0x6B2D7002);
+  SwitchSetup s = PlainSwitch(0x6B2D7002);
   s.ports[0].traffic.Total(TrafficKind::RxPackets) = 0xFFFFFFF0ull;
   s.ports[0].traffic.Rate(TrafficKind::RxPackets) = 32;
   Wire wire(ScenarioOf({s}));

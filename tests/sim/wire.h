@@ -16,8 +16,8 @@ namespace brisfell::sim::test {
 inline Mac SwitchMac(int n) { return {0x02, 0x0B, 0xF1, 0x77, 0x00, static_cast<uint8_t>(n)}; }
 inline const Mac kStation = {0x02, 0x0B, 0xF1, 0x00, 0x00, 0x01};
 
-inline SwitchSpec PlainSwitch(uint32_t vendorId, int n = 1) {
-  SwitchSpec s;
+inline SwitchSetup PlainSwitch(uint32_t vendorId, int n = 1) {
+  SwitchSetup s;
   s.name = "sw" + std::to_string(n);
   s.mac = SwitchMac(n);
   s.vendorId = vendorId;
@@ -26,7 +26,7 @@ inline SwitchSpec PlainSwitch(uint32_t vendorId, int n = 1) {
   return s;
 }
 
-inline Scenario ScenarioOf(std::vector<SwitchSpec> switches) {
+inline Scenario ScenarioOf(std::vector<SwitchSetup> switches) {
   Scenario s;
   s.name = "test";
   s.stationMac = kStation;
