@@ -131,6 +131,15 @@ std::optional<uint32_t> ParseGetReply(const uint8_t* data, size_t length, uint16
   return Get32(data + 20);
 }
 
+std::optional<GetReply> ParseAnyGetReply(const uint8_t* data, size_t length) {
+  if (length < rrcp::kGetReplyMinLength || !IsRrcp(data, rrcp::kOpGetReply)) return std::nullopt;
+  GetReply r;
+  std::memcpy(r.source.data(), data + 6, 6);
+  r.reg = Get16(data + 18);
+  r.value = Get32(data + 20);
+  return r;
+}
+
 std::optional<uint32_t> FindGetReply(const uint8_t* buffer, size_t n, uint16_t reg, const Mac& from) {
   std::optional<uint32_t> found;
   WalkBatch(buffer, n, [&](const uint8_t* data, size_t length) {

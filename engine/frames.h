@@ -78,6 +78,15 @@ std::optional<HelloReply> ParseHelloReply(const uint8_t* data, size_t length);
 std::optional<uint32_t> ParseGetReply(const uint8_t* data, size_t length, uint16_t reg,
                                       const Mac& from);
 
+// Any get reply, whichever switch and register it names (a reader with several gets in
+// flight matches it to one of them).
+struct GetReply {
+  Mac source{};
+  uint16_t reg = 0;
+  uint32_t value = 0;
+};
+std::optional<GetReply> ParseAnyGetReply(const uint8_t* data, size_t length);
+
 // Walks a batch for the first matching get reply.
 std::optional<uint32_t> FindGetReply(const uint8_t* buffer, size_t n, uint16_t reg, const Mac& from);
 

@@ -159,7 +159,7 @@ TEST_F(ConfigurationsTest, AFailedSaveLeavesThePreviousFileAsItWas) {
   const std::string path = Path("kept.qsw");
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
   Write(path, old);
-  sw.FailReads(0x0400, 1);  // well into the list
+  sw.FailReads(0x0400, -1);  // well into the list
   EXPECT_EQ(SaveTo(path).outcome, ConfigOutcome::ReadFailed);
   EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>{"Get register failed!"});
   EXPECT_EQ(prompt.shown.back().title, "Error");
@@ -353,7 +353,7 @@ TEST_F(ConfigurationsTest, ARegisterThatCannotBeReadIsNotWrittenByTheLoad) {
 
   sw.SetRegister(0x0308, 0xFFFE);  // bit 0 is the file's; the rest would be lost with a guessed value
   sw.ClearLog();
-  sw.FailReads(0x0308, 1);
+  sw.FailReads(0x0308, -1);
   const LoadFileResult loaded = LoadFrom(Path("core.qsw"));
   EXPECT_EQ(loaded.outcome, ConfigOutcome::Done);
   EXPECT_EQ(loaded.unread, std::vector<uint16_t>{0x0308});

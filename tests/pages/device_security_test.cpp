@@ -192,7 +192,7 @@ TEST_F(SecurityTest, AKeyWriteTheSwitchDoesNotTakeChangesNeitherRecordNorDatabas
 
 TEST_F(SecurityTest, AnUnreadKeyRegisterWritesAndShowsNothing) {
   auto& sw = UseVendor(kAccessB);
-  sw.FailReads(kRegAuthKey, 1);
+  sw.FailReads(kRegAuthKey, -1);
   EXPECT_EQ(SetAuthKeyFromText(ctx, "0x1234").kind, OutcomeKind::ReadFailed);
   EXPECT_TRUE(sw.WriteLog().empty());
   EXPECT_TRUE(prompt.shown.empty());
@@ -234,7 +234,7 @@ TEST_F(SecurityTest, UntickingOneShownPortSetsExactlyItsChipBit) {
 
 TEST_F(SecurityTest, AnUnreadMaskIsWrittenOnlyWhenAllOrNoneChoseEveryBox) {
   auto& sw = UseVendor(kCore);
-  sw.FailReads(kRegUnauthorisedLow, 1);
+  sw.FailReads(kRegUnauthorisedLow, -1);
   SecurityState s = NewSecurityState(ctx);
   EXPECT_EQ(RefreshSecurity(ctx, s).kind, OutcomeKind::ReadFailed);
   sw.ClearLog();

@@ -124,7 +124,7 @@ TEST_F(PortStatusTest, SixteenPortSwitchFollowsThePortMap) {
 }
 
 TEST_F(PortStatusTest, ReadFailureHalfwayLeavesTheListEmpty) {
-  sim.Emulated(0).FailReads(0x0210, 1);
+  sim.Emulated(0).FailReads(0x0210, -1);
   Table t;
   EXPECT_FALSE(RefreshPortStatus(ctx, t));
   EXPECT_TRUE(t.rows.empty());

@@ -61,7 +61,7 @@ TEST_F(FormPageTest, GlobalUpdateSkipsARegisterWhoseReadFails) {
   auto& sw = Use(24);
   FormState s = Refresh(formTable);
   Choose(formTable, s, "loop-detect", 0);
-  sw.FailReads(kRegPortControl, 1);
+  sw.FailReads(kRegPortControl, -1);
   sw.ClearLog();
   const Outcome out = FormUpdate(ctx, formTable, s);
   EXPECT_EQ(out.kind, OutcomeKind::ReadFailed);
@@ -210,11 +210,11 @@ TEST_F(FormPageTest, FaultInformationKeepsWhatAFailedReadWouldHaveShown) {
   FaultInfo info;
   ASSERT_EQ(RefreshFaultInfo(ctx, info), Outcome::Done());
   const FaultInfo shown = info;
-  sw.FailReads(kRegLoopPorts, 1);
+  sw.FailReads(kRegLoopPorts, -1);
   sw.SetRegister(kRegLoopPorts, 0);
   EXPECT_EQ(RefreshFaultInfo(ctx, info).kind, OutcomeKind::ReadFailed);
   EXPECT_EQ(info.loopPorts, shown.loopPorts);
-  sw.FailReads(kRegFaultStatus, 1);
+  sw.FailReads(kRegFaultStatus, -1);
   sw.SetRegister(kRegFaultStatus, 0x0002);
   EXPECT_EQ(RefreshFaultInfo(ctx, info).kind, OutcomeKind::ReadFailed);
   EXPECT_EQ(info, shown);
