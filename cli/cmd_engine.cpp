@@ -62,18 +62,19 @@ int Read(Session& s, const std::vector<std::string>& ranges) {
   Engine& e = s.engine();
   AdapterIo io(e);
   Json out = Json::array();
+  std::vector<uint16_t> regs;
   for (const auto& text : ranges) {
     const NumberRange range = *ParseNumberRange(text, 0xFFFF);  // checked while parsing
-    for (uint32_t reg = range.first; reg <= range.last; ++reg) {
-      uint32_t value = 0;
-      if (!e.ReadRegister(e.CurrentSwitchIndex(), static_cast<uint16_t>(reg), value, kRegisterTimeoutMs))
-        throw Failure(Format("reading register 0x%04X timed out", reg));
-      Json j = Json::object();
-      j["register"] = reg;
-      j["value"] = value;
-      out.push_back(j);
-      s.out().Line(Hex(reg, 4) + " " + Hex(value, 8));
-    }
+    for (uint32_t reg = range.first; reg <= range.last; ++reg) regs.push_back(static_cast<uint16_t>(reg));
+  }
+  std::map<uint16_t, uint32_t> values;
+  if (!e.ReadRegisters(e.CurrentSwitchIndex(), regs, values)) throw Failure(ReadFailure(s, "reading the registers failed"));
+  for (uint16_t reg : regs) {
+    Json j = Json::object();
+    j["register"] = reg;
+    j["value"] = values[reg];
+    out.push_back(j);
+    s.out().Line(Hex(reg, 4) + " " + Hex(values[reg], 8));
   }
   s.out().Doc()["registers"] = out;
   return kExitOk;

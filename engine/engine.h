@@ -56,6 +56,9 @@ constexpr unsigned kRetransmitCeilingMs = 250;
 constexpr unsigned kRetransmitInitialMs = 50;  // before the first round trip was measured
 constexpr int kRegisterTries = 10;             // gets of one register in one operation
 constexpr int kOvertakenReplies = 2;
+// The last gets of a batch have no later ones to overtake them: once nothing is left to ask,
+// a get unanswered after twice the measured round trip (at least this) is asked once more.
+constexpr int64_t kTailProbeMinUs = 200;
 // Gets of an operation that failed may still be answered this long after: the first such
 // answer in a later operation is taken for the late one and dropped.
 constexpr unsigned kLateReplyHorizonMs = 2000;
@@ -252,6 +255,7 @@ class Engine {
   void TakeReply(std::vector<Lane>& lanes, const GetReply& reply, int64_t nowUs);
   void SampleRoundTrip(int64_t us);
   int64_t BackoffUs(int tries) const;
+  int64_t TailProbeUs() const;
   int64_t ScaledUs(unsigned timeoutMs) const;
   AdapterHandle* Io() { return lentIo_ ? lentIo_ : io_.get(); }
   std::string SwitchName(int index) const;

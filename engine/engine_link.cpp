@@ -21,6 +21,7 @@ struct Engine::Ask {
   int overtaken = 0;      // answers to later gets of the same switch since the latest get
   bool probe = false;     // asked only to learn that late answers have stopped coming
   bool timedOut = false;  // asked again because no answer came in time (not because overtaken)
+  bool tailProbed = false;  // the latest get was a tail probe
   bool done = false;
   uint32_t value = 0;
 };
@@ -83,6 +84,13 @@ int64_t Engine::RetransmitTimeoutUs() const {
   return std::clamp(std::max(rto, floor) << rtoShift_, floor, ceiling);
 }
 
+// How long the last gets of a batch wait before one more is sent: twice the measured round
+// trip, within the retransmission time-out; 0 (none) before anything was measured.
+int64_t Engine::TailProbeUs() const {
+  if (srttUs_ == 0) return 0;
+  return std::min(std::max(2 * srttUs_, kTailProbeMinUs), RetransmitTimeoutUs());
+}
+
 // The wait before asking again after `tries` gets: doubled with each try, up to the ceiling.
 int64_t Engine::BackoffUs(int tries) const {
   const int64_t ceiling = std::max<int64_t>(static_cast<int64_t>(link_.floorMs), link_.ceilingMs) * 1000;
@@ -98,6 +106,7 @@ bool Engine::SendGet(Lane& lane, Ask& ask, int64_t nowUs) {
   ask.lastUs = nowUs;
   ask.lastSeq = ++sendSeq_;
   ask.overtaken = 0;
+  ask.tailProbed = false;
   return true;
 }
 
@@ -178,7 +187,7 @@ bool Engine::RunAsks(std::vector<Lane>& lanes, int64_t budgetUs) {
   receiveBuffer_.resize(driver::kReceiveBuffer);
   const int window = std::max(1, link_.window);
   const int tries = std::max(1, link_.tries);
-  int waitMs = -1;
+  int64_t waitUs = -1;
   std::string error;
 
   for (;;) {
@@ -201,12 +210,20 @@ bool Engine::RunAsks(std::vector<Lane>& lanes, int64_t budgetUs) {
           std::count_if(lane.asks.begin(), lane.asks.end(), [](const Ask& a) { return a.tries > 0 && !a.done; }));
       for (; inFlight < window && lane.next < lane.asks.size() && error.empty(); ++inFlight)
         if (!SendGet(lane, lane.asks[lane.next++], now)) error = "could not send to " + SwitchName(lane.index);
+      const bool allAsked = lane.next == lane.asks.size();
+      const int64_t probeUs = TailProbeUs();
       for (Ask& a : lane.asks) {
         if (a.tries == 0 || a.done || !error.empty()) continue;
         if (a.tries < tries) {
+          const bool probe = allAsked && probeUs > 0 && !a.tailProbed;
           if (now >= a.lastUs + BackoffUs(a.tries)) {
             a.timedOut = true;
             if (!SendGet(lane, a, now)) error = "could not send to " + SwitchName(lane.index);
+          } else if (probe && now >= a.lastUs + probeUs) {
+            if (!SendGet(lane, a, now)) error = "could not send to " + SwitchName(lane.index);
+            a.tailProbed = true;
+          } else if (probe) {
+            wake = std::min(wake, a.lastUs + probeUs);
           }
           wake = std::min(wake, a.lastUs + BackoffUs(a.tries));
         }
@@ -219,13 +236,13 @@ bool Engine::RunAsks(std::vector<Lane>& lanes, int64_t budgetUs) {
       error = "cancelled";
       break;
     }
-    const int ms = static_cast<int>(std::clamp<int64_t>((wake - now + 999) / 1000, 1, kReadRegisterDriverTimeoutMs));
-    if (ms != waitMs) {
-      if (!driver_.SetReadTimeout(*io, ms)) {
+    const int64_t us = std::clamp<int64_t>(wake - now, 1, kReadRegisterDriverTimeoutMs * 1000);
+    if (us != waitUs) {
+      if (!driver_.SetReadTimeoutUs(*io, us)) {
         error = "the adapter's read time-out cannot be set";
         break;
       }
-      waitMs = ms;
+      waitUs = us;
     }
     InitPacket(*packet, receiveBuffer_.data(), static_cast<uint32_t>(receiveBuffer_.size()));
     if (!driver_.ReceivePacket(*io, *packet)) {

@@ -30,7 +30,7 @@ class FakeDriver : public PacketDriver {
  public:
   struct Handle : AdapterHandle {
     std::string name;
-    int readTimeoutMs = 0;
+    int64_t readTimeoutUs = 0;
   };
   struct Arrival {
     int64_t atUs;
@@ -124,8 +124,13 @@ class FakeDriver : public PacketDriver {
   bool SetBuff(AdapterHandle&, uint32_t) override { return !buffFails; }
   bool SetReadTimeout(AdapterHandle& a, int ms) override {
     if (timeoutFails) return false;
-    static_cast<Handle&>(a).readTimeoutMs = ms;
+    static_cast<Handle&>(a).readTimeoutUs = static_cast<int64_t>(ms) * 1000;
     readTimeouts.push_back(ms);
+    return true;
+  }
+  bool SetReadTimeoutUs(AdapterHandle& a, int64_t us) override {
+    if (timeoutFails) return false;
+    static_cast<Handle&>(a).readTimeoutUs = us;
     return true;
   }
   std::unique_ptr<Packet> AllocatePacket() override {
@@ -151,7 +156,7 @@ class FakeDriver : public PacketDriver {
       p.bytesReceived = static_cast<uint32_t>(batch.size());
       return true;
     }
-    const int64_t deadline = clock_.NowUs() + static_cast<int64_t>(static_cast<Handle&>(a).readTimeoutMs) * 1000;
+    const int64_t deadline = clock_.NowUs() + static_cast<Handle&>(a).readTimeoutUs;
     int64_t next = INT64_MAX;
     for (const auto& q : queue_) next = std::min(next, q.atUs);
     if (next > deadline) {
