@@ -141,12 +141,12 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"auto", "always", "never"}))
       ->type_name("WHEN");
   app.add_option("--timeout", options.timeoutMs,
-                 Format("How long one register read may take, in ms (default %u; EEPROM operations %ux as long)",
-                        kRegisterTimeoutMs, kEepromTimeoutMs / kRegisterTimeoutMs))
+                 brisfell::Format("How long one register read may take, in ms (default %u; EEPROM operations %ux as long)",
+                                  brisfell::kRegisterTimeoutMs, brisfell::kEepromTimeoutMs / brisfell::kRegisterTimeoutMs))
       ->check(NumberCheck("timeout", 10, 60'000))
       ->type_name("MS");
   app.add_option("--retries", options.retries,
-                 Format("How often an unanswered get is asked again (default %d)", kRegisterTries - 1))
+                 brisfell::Format("How often an unanswered get is asked again (default %d)", brisfell::kRegisterTries - 1))
       ->check(NumberCheck("retries", 0, 100))
       ->type_name("N");
   app.add_flag("--dry-run", options.dryRun, "Print the writes a command would make; send none");

@@ -93,6 +93,8 @@ struct LinkSettings {
 
 // Registers of one switch read in one batch (Engine::ReadSwitches).
 struct SwitchRead {
+  SwitchRead() = default;
+  SwitchRead(int switchIndex, std::vector<uint16_t> regs) : index(switchIndex), registers(std::move(regs)) {}
   int index = -1;
   std::vector<uint16_t> registers;
   std::map<uint16_t, uint32_t> values;  // what was read
@@ -102,6 +104,8 @@ struct SwitchRead {
 
 // One EEPROM byte of one switch (Engine::ReadEepromBytes).
 struct EepromRead {
+  EepromRead() = default;
+  EepromRead(int switchIndex, uint16_t byteAddress) : index(switchIndex), address(byteAddress) {}
   int index = -1;
   uint16_t address = 0;
   uint8_t byte = 0;

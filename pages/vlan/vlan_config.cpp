@@ -9,24 +9,15 @@ namespace {
 
 // The list needs VlanControl and the entries only; the first failed read ends it.
 bool ReadListRegisters(Engine& engine, int sw, int n, uint32_t& control, VlanTable& entries) {
-  std::vector<uint16_t> regs = {kRegVlanControl};
-  for (int k = 0; k < kVlanEntries; ++k) {
-    regs.push_back(VlanMembersLowRegister(k));
-    if (HasHighMembers(n)) regs.push_back(VlanMembersHighRegister(k));
-    regs.push_back(VlanIdRegister(k));
-  }
+  std::vector<uint16_t> regs = VlanTableRegisters(n);
+  regs.insert(regs.begin(), kRegVlanControl);
   std::map<uint16_t, uint32_t> v;
   {
     AdapterIo io(engine);
     if (!io.ok() || !engine.ReadRegisters(sw, regs, v)) return false;
   }
   control = v[kRegVlanControl];
-  const uint32_t all = AllPortsMask(n);
-  for (int k = 0; k < kVlanEntries; ++k) {
-    const uint32_t high = HasHighMembers(n) ? v[VlanMembersHighRegister(k)] : 0;
-    entries[k].members = ((v[VlanMembersLowRegister(k)] & 0xFFFF) | (high & 0xFFFF) << 16) & all;
-    entries[k].vlanId = v[VlanIdRegister(k)] & kVlanIdMask;
-  }
+  DecodeVlanTable(v, n, AllPortsMask(n), entries);
   return true;
 }
 

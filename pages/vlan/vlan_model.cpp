@@ -85,11 +85,7 @@ std::optional<VlanImage> ReadVlanImage(Engine& engine, int switchIndex) {
   std::vector<uint16_t> regs = {kRegVlanControl};
   for (size_t i = 0; i < image.portVlanIndex.size(); ++i) regs.push_back(static_cast<uint16_t>(kRegPortVlanIndex + i));
   for (size_t i = 0; i < image.portTagControl.size(); ++i) regs.push_back(static_cast<uint16_t>(kRegPortTagControl + i));
-  for (int k = 0; k < kVlanEntries; ++k) {
-    regs.push_back(VlanMembersLowRegister(k));
-    if (HasHighMembers(n)) regs.push_back(VlanMembersHighRegister(k));
-    regs.push_back(VlanIdRegister(k));
-  }
+  for (uint16_t r : VlanTableRegisters(n)) regs.push_back(r);
   std::map<uint16_t, uint32_t> v;
   {
     AdapterIo io(engine);
@@ -100,13 +96,30 @@ std::optional<VlanImage> ReadVlanImage(Engine& engine, int switchIndex) {
     image.portVlanIndex[i] = v[static_cast<uint16_t>(kRegPortVlanIndex + i)] & kWordMask;
   for (size_t i = 0; i < image.portTagControl.size(); ++i)
     image.portTagControl[i] = v[static_cast<uint16_t>(kRegPortTagControl + i)] & kWordMask;
-  for (int k = 0; k < kVlanEntries; ++k) {
-    const uint32_t low = v[VlanMembersLowRegister(k)];
-    const uint32_t high = HasHighMembers(n) ? v[VlanMembersHighRegister(k)] : 0;
-    image.entries[k].members = ((low & kWordMask) | (high & kWordMask) << 16) & image.allPorts;
-    image.entries[k].vlanId = v[VlanIdRegister(k)] & kVlanIdMask;
-  }
+  DecodeVlanTable(v, n, image.allPorts, image.entries);
   return image;
+}
+
+std::vector<uint16_t> VlanTableRegisters(int portCount) {
+  std::vector<uint16_t> regs;
+  for (int k = 0; k < kVlanEntries; ++k) {
+    regs.push_back(VlanMembersLowRegister(k));
+    if (HasHighMembers(portCount)) regs.push_back(VlanMembersHighRegister(k));
+    regs.push_back(VlanIdRegister(k));
+  }
+  return regs;
+}
+
+void DecodeVlanTable(const std::map<uint16_t, uint32_t>& values, int portCount, uint32_t allPorts, VlanTable& entries) {
+  auto get = [&](uint16_t reg) {
+    auto it = values.find(reg);
+    return it == values.end() ? 0u : it->second & kWordMask;
+  };
+  for (int k = 0; k < kVlanEntries; ++k) {
+    const uint32_t high = HasHighMembers(portCount) ? get(VlanMembersHighRegister(k)) : 0;
+    entries[k].members = (get(VlanMembersLowRegister(k)) | high << 16) & allPorts;
+    entries[k].vlanId = get(VlanIdRegister(k)) & kVlanIdMask;
+  }
 }
 
 bool IsListedVlan(const VlanTable& entries, int k) {
