@@ -275,6 +275,7 @@ class Engine {
     if (adapter == currentAdapter_) return;
     srttUs_ = rttvarUs_ = 0;
     rtoShift_ = 0;
+    copySpanUs_ = lastAnswerUs_ = 0;
     owed_.clear();
   }
   std::string UnknownModelWarning(const SwitchRecord& record) const;
@@ -309,6 +310,10 @@ class Engine {
   int64_t srttUs_ = 0;
   int64_t rttvarUs_ = 0;
   int rtoShift_ = 0;  // doublings kept while answers come only after gets were asked again
+  // Copies of answers seen on this adapter come this long after the first (0: none seen); an
+  // operation starts only once the copies of the last one's answers can have come and gone.
+  int64_t copySpanUs_ = 0;
+  int64_t lastAnswerUs_ = 0;
   uint64_t sendSeq_ = 0;
   // Gets of failed operations that may still be answered: switch and register, last sent.
   std::map<std::pair<Mac, uint16_t>, int64_t> owed_;

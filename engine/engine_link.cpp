@@ -18,6 +18,7 @@ struct Engine::Ask {
   int64_t lastUs = 0;
   uint64_t lastSeq = 0;   // the latest get's place among all gets sent
   uint64_t answeredSeq = 0;
+  int64_t answeredUs = 0;
   int overtaken = 0;      // answers to later gets of the same switch since the latest get
   bool probe = false;     // asked only to learn that late answers have stopped coming
   bool timedOut = false;  // asked again because no answer came in time (not because overtaken)
@@ -116,7 +117,14 @@ void Engine::TakeReply(std::vector<Lane>& lanes, const GetReply& reply, int64_t 
   if (lane == lanes.end()) return;  // a switch nobody asked
   auto ask = std::find_if(lane->asks.begin(), lane->asks.end(),
                           [&](const Ask& a) { return a.reg == reply.reg && a.tries > 0 && !a.done; });
-  if (ask == lane->asks.end()) return;  // doubled, or for a register not asked (now)
+  if (ask == lane->asks.end()) {
+    // Doubled, or for a register not asked (now). A copy of an answer taken says how long
+    // copies may trail their first.
+    for (const Ask& a : lane->asks)
+      if (a.reg == reply.reg && a.done && !a.probe)
+        copySpanUs_ = std::min<int64_t>(std::max(copySpanUs_, nowUs - a.answeredUs), kRetransmitCeilingMs * 1000);
+    return;
+  }
   // Taken for a late answer to a get of a failed operation, until this switch has answered a
   // get of this operation (the probe, below): asked again in time.
   if (owed_.count({reply.source, reply.reg})) return;
@@ -134,6 +142,8 @@ void Engine::TakeReply(std::vector<Lane>& lanes, const GetReply& reply, int64_t 
   ask->done = true;
   ask->value = reply.value;
   ask->answeredSeq = ask->lastSeq;
+  ask->answeredUs = nowUs;
+  lastAnswerUs_ = nowUs;
   if (ask->tries == 1) {
     SampleRoundTrip(nowUs - ask->firstUs);
     rtoShift_ = 0;
@@ -186,7 +196,9 @@ bool Engine::RunAsks(std::vector<Lane>& lanes, int64_t budgetUs) {
       lane.asks.insert(lane.asks.begin(), ask);
     }
   }
-  // Whatever is already waiting was sent before these gets and cannot answer them.
+  // Whatever is already waiting was sent before these gets and cannot answer them; where
+  // answers have come in copies, the copies of the last operation's are waited out first.
+  if (copySpanUs_ > 0 && lastAnswerUs_ + copySpanUs_ > start) clock_.SleepUs(lastAnswerUs_ + copySpanUs_ - start);
   driver_.DiscardPending(*io);
   receiveBuffer_.resize(driver::kReceiveBuffer);
   const int window = std::max(1, link_.window);

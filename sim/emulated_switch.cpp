@@ -332,6 +332,8 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
   Mac asker{};
   std::memcpy(asker.data(), data + 6, 6);
 
+  const std::optional<uint16_t> justSet = lastSet_;
+  lastSet_.reset();
   if (opcode == rrcp::kOpHello) {
     HelloReply reply;
     reply.source = mac_;
@@ -354,6 +356,7 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
     const KeyBytes key = KeyBytesOf(Key());
     const uint32_t value = ReadForWire(r, nowUs);
     readLog_.push_back({r, value});
+    readBack_.push_back(justSet == r);
     return BuildGetReply(asker, mac_, key, r, value);
   }
   const uint32_t value = Get32(data + 20);
@@ -362,6 +365,7 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
     return std::nullopt;
   }
   writeLog_.push_back({r, value});
+  lastSet_ = r;
   WriteFromWire(r, value, nowUs);
   return std::nullopt;
 }
@@ -369,7 +373,15 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
 void EmulatedSwitch::ClearLog() {
   writeLog_.clear();
   readLog_.clear();
+  readBack_.clear();
   ignored_ = 0;
+}
+
+std::vector<RegisterRead> EmulatedSwitch::ReadLogWithoutReadBacks() const {
+  std::vector<RegisterRead> out;
+  for (size_t i = 0; i < readLog_.size(); ++i)
+    if (i >= readBack_.size() || !readBack_[i]) out.push_back(readLog_[i]);
+  return out;
 }
 
 std::vector<uint32_t> EmulatedSwitch::WritesTo(uint16_t r) const {

@@ -274,7 +274,9 @@ TEST(FaultMatrix, LossyWiresNeverGiveWrongResults) {
                 "succeeded (%.1f%%)\n",
                 loss * 100, found, unknown, ops - failed, ops, 100.0 * (ops - failed) / ops);
     EXPECT_LE(unknown, loss < 0.2 ? 0 : 2) << "the vendor look-up of the legacy switch failed too often";
-    if (loss <= 0.1) EXPECT_EQ(failed, 0) << "a lost get is asked again";
+    if (loss <= 0.1) {
+      EXPECT_EQ(failed, 0) << "a lost get is asked again";
+    }
   }
 }
 

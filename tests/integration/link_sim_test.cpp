@@ -38,14 +38,19 @@ TEST(LinkSim, SeveralSwitchesAreReadAtOnce) {
     }
     ASSERT_TRUE(r.ok) << r.failure;
     ASSERT_EQ(r.values.size(), 91u);
-    for (const auto& [reg, value] : r.values)
-      if (reg < kRegMibCounter1) EXPECT_EQ(value, f.Emulated(r.index).Register(reg)) << reg;
+    for (const auto& [reg, value] : r.values) {
+      if (reg < kRegMibCounter1) {
+        EXPECT_EQ(value, f.Emulated(r.index).Register(reg)) << reg;
+      }
+    }
   }
 }
 
-// Lost, doubled and late frames, strays naming the next register with a wrong value, frames
-// cut short and the station's own frames echoed: a batch read still gives exactly what the
-// switch holds, or fails.
+// Lost, doubled and late frames, strays from other switches, frames cut short and the
+// station's own frames echoed: a batch read still gives exactly what the switch holds, or
+// fails. (A stray naming another register of the same switch with a wrong value is a fault
+// of its own in the fault matrix: without a transaction number in the frames, it can only be
+// told from an answer when it comes out of order.)
 TEST(LinkSim, BatchesGiveWhatTheSwitchHoldsUnderEveryFault) {
   int succeeded = 0;
   for (uint64_t seed = 1; seed <= 10; ++seed) {
@@ -54,7 +59,7 @@ TEST(LinkSim, BatchesGiveWhatTheSwitchHoldsUnderEveryFault) {
     sim::Faults& x = f.segment.GetFaults();
     x.seed = seed;
     x.dropToSwitches = x.dropToStation = 0.1;
-    x.duplicateReplies = x.strayOtherRegister = x.strayOtherMac = x.strayTruncated = x.strayIpv4 = 0.3;
+    x.duplicateReplies = x.strayOtherMac = x.strayTruncated = x.strayIpv4 = 0.3;
     x.duplicateDelayUs = 2'000;
     x.echoStationFrames = true;
     const std::vector<uint16_t> regs = Range(kRegPortBandwidth, 13);

@@ -82,7 +82,7 @@ TEST_F(FormPageTest, QosDecodesTheControlRegisterAndWritesItWhole) {
   ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
   // No read first; bits above the ratio are not the page's and go out as 0.
   EXPECT_EQ(sw.WritesTo(kRegQosControl), std::vector<uint32_t>({0x0013}));
-  EXPECT_TRUE(sw.ReadLog().empty());
+  EXPECT_TRUE(sw.ReadLogWithoutReadBacks().empty());
   sw.SetRegister(kRegQosControl, 0x0018);
   EXPECT_EQ(FieldText(*formTable.Find("ratio"), Refresh(formTable).values[3], 24), "1:0");
 }
