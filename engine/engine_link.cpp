@@ -128,12 +128,8 @@ void Engine::TakeReply(std::vector<Lane>& lanes, const GetReply& reply, int64_t 
   // Taken for a late answer to a get of a failed operation, until this switch has answered a
   // get of this operation (the probe, below): asked again in time.
   if (owed_.count({reply.source, reply.reg})) return;
-  // A switch answers in order. An answer that comes after the answer to a get sent later than
-  // this one's latest is out of order: not this get's (a stray naming the wrong register).
-  for (const Ask& c : lane->asks)
-    if (c.done && c.answeredSeq > ask->lastSeq) return;
-  // And an answer taken earlier for a get sent after this one's latest was not that get's
-  // either: it is asked again.
+  // A switch answers in order: an answer taken earlier for a get sent after this one's latest
+  // was not that get's (a stray naming the wrong register). It is asked again.
   for (Ask& b : lane->asks)
     if (b.done && b.answeredSeq > ask->lastSeq) {
       b.done = false;

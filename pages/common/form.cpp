@@ -170,17 +170,18 @@ Outcome FormTake(const FormTable& formTable, const SwitchRecord& record, const s
   state.portCount = record.portCount;
   const std::vector<uint16_t> regs = FormRegisters(formTable, record);
   std::vector<uint16_t> failed;
-  for (uint16_t reg : regs)
-    if (!values.count(reg)) failed.push_back(reg);
-  if (!failed.empty() || !failure.empty())
-    return Outcome::ReadFailed("could not read " + RegisterList(failed) + (failure.empty() ? "" : " (" + failure + ")"));
   for (uint16_t reg : regs) {
-    const uint32_t value = values.at(reg);
-    DecodeRegister(formTable, record, reg, value, state);
+    const auto it = values.find(reg);
+    if (it == values.end()) {
+      failed.push_back(reg);
+      continue;
+    }
+    DecodeRegister(formTable, record, reg, it->second, state);
     state.read.insert(reg);
-    state.lastRead[reg] = value;
+    state.lastRead[reg] = it->second;
   }
-  return Outcome::Done();
+  if (failed.empty() && failure.empty()) return Outcome::Done();
+  return Outcome::ReadFailed("could not read " + RegisterList(failed) + (failure.empty() ? "" : " (" + failure + ")"));
 }
 
 Outcome FormRefresh(PageContext& context, const FormTable& formTable, FormState& state) {

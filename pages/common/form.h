@@ -107,8 +107,8 @@ uint32_t EncodeRegister(const FormTable& formTable, const SwitchRecord& record, 
 // Whether every bit a whole write of `reg` would set was read or chosen.
 bool RegisterKnown(const FormTable& formTable, uint16_t reg, const FormState& state);
 
-// Refresh: reads the form's registers in one batch; the fields take them only when every one
-// was read (otherwise they stay as they were and the outcome says what failed).
+// Refresh: reads the form's registers in one batch; each one read updates its fields, one
+// that could not be read leaves them as they were (the outcome says which and why).
 Outcome FormRefresh(PageContext& context, const FormTable& formTable, FormState& state);
 // The same in two steps, for callers that read several switches at once: the registers a
 // refresh of `record` reads, and taking what was read (`failure` empty when all of it was).

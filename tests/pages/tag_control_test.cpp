@@ -157,6 +157,7 @@ TEST_F(TagControl, OkWithoutAModeWritesNothing) {
   EXPECT_NE(status[0].find("not written"), std::string::npos);
 
   // A mode chosen after the failed opening read is written from a fresh read.
+  Chip().ClearFailedReads();
   EXPECT_EQ(ApplyTagDialog(ctx, state, 1), Outcome::Done());
   EXPECT_EQ(ModeOf(ChipPort(24)), 1);
 
