@@ -112,9 +112,16 @@ const std::vector<RegisterBlock>& RegisterTable() {
 }
 
 const RegisterBlock* FindRegister(uint16_t reg) {
-  for (const RegisterBlock& b : RegisterTable())
-    if (b.Holds(reg)) return &b;
-  return nullptr;
+  // Asked for every frame the emulator handles: one look-up, not a search.
+  static const std::vector<int16_t> blockOf = [] {
+    std::vector<int16_t> index(0x10000, -1);
+    const auto& table = RegisterTable();
+    for (size_t i = 0; i < table.size(); ++i)
+      for (int k = 0; k < table[i].count; ++k) index[table[i].first + k * table[i].stride] = static_cast<int16_t>(i);
+    return index;
+  }();
+  const int16_t i = blockOf[reg];
+  return i < 0 ? nullptr : &RegisterTable()[static_cast<size_t>(i)];
 }
 
 RegisterRole RoleOf(uint16_t reg) {
