@@ -1,8 +1,9 @@
 // The files brisfell-cli writes and reads when the names lead somewhere else: a link planted
-// in a shared folder, a FIFO that would never end. No output goes through a link or over a
+// in a shared folder, a FIFO that would never end, a device. No output goes through a link or over a
 // FIFO, no input makes the command wait; each refusal names the path and the reason.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <filesystem>
 #include <fstream>
@@ -33,7 +34,8 @@ class FilesCli : public brisfell::testing::CliTest {
   }
 };
 
-TEST_F(FilesCli, NoOutputGoesThroughALinkOrOverAFifo) {
+TEST_F(FilesCli, NoOutputGoesThroughALinkOrOverAFifoOrDevice) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting a device needs root";
   const std::string outputs[] = {
       "--yes config save out",
       "metrics -o out",
@@ -43,6 +45,8 @@ TEST_F(FilesCli, NoOutputGoesThroughALinkOrOverAFifo) {
   const std::pair<const char*, std::function<void(const fs::path&)>> plants[] = {
       {"a symbolic link", [this](const fs::path& p) { fs::create_symlink(dir_ / "victim", p); }},
       {"a FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+      // A copy of /dev/null: only root may make one (the suite runs as root).
+      {"a device", [](const fs::path& p) { ASSERT_EQ(::mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)), 0); }},
   };
   for (const auto& args : outputs) {
     for (const auto& [kind, plant] : plants) {
