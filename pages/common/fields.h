@@ -45,6 +45,9 @@ struct PortField {
   constexpr int RegisterCount(int ports) const { return (ports + perRegister - 1) / perRegister; }
 };
 
+// The fault register's bit for a detected network loop; the loop ports are then in kLoopPort.
+inline constexpr BitField kLoopFault{kRegFaultStatus, 2, 1};
+
 // The chip's per-port layouts.
 namespace port_field {
 // Two chip ports a register, a byte each.

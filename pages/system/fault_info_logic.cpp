@@ -9,7 +9,6 @@ namespace brisfell {
 namespace {
 
 constexpr BitField kTrunkFault{kRegFaultStatus, 1, 1};
-constexpr BitField kLoopFault{kRegFaultStatus, 2, 1};
 constexpr BitField kGigaPhy1Missing{kRegFaultStatus, 3, 1};
 constexpr BitField kGigaPhy2Missing{kRegFaultStatus, 4, 1};
 
