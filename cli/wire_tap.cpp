@@ -61,7 +61,7 @@ bool WireTap::SendPacket(AdapterHandle& adapter, Packet& packet) {
         // A byte this run wrote (held back): the command completes at once with that byte, as
         // the chip would have read it back.
         shadow_[{to, kRegEepromControl}] = value & kEepromCommandMask;
-        shadow_[{to, kRegEepromData}] = static_cast<uint32_t>(held->second) << 8;
+        shadow_[{to, kRegEepromData}] = reg_bit::kEepromByteRead.With(0, held->second);
         return true;
       }
       // The chip answers the EEPROM registers itself from here on.
