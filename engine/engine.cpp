@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/byte_order.h"
 #include "engine/frames.h"
 
 namespace brisfell {

@@ -256,7 +256,7 @@ class Engine {
   struct Lane;
   bool RunAsks(std::vector<Lane>& lanes, int64_t budgetUs);
   bool SendGet(Lane& lane, Ask& ask, int64_t nowUs);
-  void TakeReply(std::vector<Lane>& lanes, const GetReply& reply, int64_t nowUs);
+  void TakeReply(std::vector<Lane>& lanes, const RrcpFrame& reply, int64_t nowUs);
   void SampleRoundTrip(int64_t us);
   int64_t BackoffUs(int tries) const;
   int64_t TailProbeUs() const;

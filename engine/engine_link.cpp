@@ -111,7 +111,7 @@ bool Engine::SendGet(Lane& lane, Ask& ask, int64_t nowUs) {
   return true;
 }
 
-void Engine::TakeReply(std::vector<Lane>& lanes, const GetReply& reply, int64_t nowUs) {
+void Engine::TakeReply(std::vector<Lane>& lanes, const RrcpFrame& reply, int64_t nowUs) {
   auto lane = std::find_if(lanes.begin(), lanes.end(),
                            [&](const Lane& l) { return !l.failed && l.record->mac == reply.source; });
   if (lane == lanes.end()) return;  // a switch nobody asked
@@ -264,7 +264,7 @@ bool Engine::RunAsks(std::vector<Lane>& lanes, int64_t budgetUs) {
     if (packet->bytesReceived == 0) continue;
     const int64_t at = clock_.NowUs();
     WalkBatch(receiveBuffer_.data(), packet->bytesReceived, [&](const uint8_t* data, size_t length) {
-      if (auto reply = ParseAnyGetReply(data, length)) TakeReply(lanes, *reply, at);
+      if (auto reply = DecodeFrame(data, length); reply && reply->opcode == rrcp::kOpGetReply) TakeReply(lanes, *reply, at);
       return true;
     });
     // Only after the whole batch: a stray that came ahead of the answer it travels with must

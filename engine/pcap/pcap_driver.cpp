@@ -29,7 +29,7 @@ PcapDriver::~PcapDriver() = default;
 namespace {
 
 // Captured frames never exceed the snap length, so a record never exceeds this.
-constexpr size_t kLargestRecord = (capture::kAlignedHeader + pcapdrv::kSnapLength + 3) & ~size_t{3};
+constexpr size_t kLargestRecord = CapturedRecordSize(pcapdrv::kSnapLength);
 
 int64_t RemainingUs(Steady::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Steady::now()).count();
@@ -198,8 +198,7 @@ bool PcapDriver::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
   const auto deadline = Steady::now() + std::chrono::microseconds(h->readTimeoutUs);
 
   auto pack = [&](const pcapdrv::CapturedFrame& f) {
-    const size_t record = (capture::kAlignedHeader + f.capturedLength + 3) & ~size_t{3};
-    if (batch_.size() + record > capacity) return;  // only when the caller's buffer is tiny
+    if (batch_.size() + CapturedRecordSize(f.capturedLength) > capacity) return;  // only when the caller's buffer is tiny
     AppendCaptured(batch_, f.data, f.capturedLength, f.timestampUs);
   };
   // Frames already in the capture ring are taken without waiting (no system call for a wait
