@@ -181,7 +181,7 @@ TEST(Registers, AWriteTheSwitchDoesNotTakeFails) {
   AdapterIo io(rig.engine);
   rig.regs[0x0400] = 0x0010;
   rig.driver.respond = [&, inner = rig.driver.respond](const std::vector<uint8_t>& f) {
-    if (f[15] == rrcp::kOpSet) return std::vector<std::pair<int64_t, std::vector<uint8_t>>>{};  // dropped by the chip
+    if (Decoded(f).opcode == rrcp::kOpSet) return std::vector<std::pair<int64_t, std::vector<uint8_t>>>{};  // dropped by the chip
     return inner(f);
   };
   EXPECT_FALSE(rig.engine.WriteRegister(0, 0x0400, 0x0013));
@@ -212,7 +212,7 @@ TEST(Link, ReAskTimingFollowsTheMeasuredRoundTrip) {
   auto sendTimes = [&](uint16_t reg) {
     std::vector<int64_t> times;
     for (size_t i = 0; i < rig.driver.sent.size(); ++i)
-      if (rig.driver.sent[i][15] == rrcp::kOpGet && Reg(rig.driver.sent[i]) == reg) times.push_back(rig.driver.sentAt[i]);
+      if (Decoded(rig.driver.sent[i]).opcode == rrcp::kOpGet && Decoded(rig.driver.sent[i]).reg == reg) times.push_back(rig.driver.sentAt[i]);
     return times;
   };
   rig.answersGets = false;
@@ -292,8 +292,8 @@ TEST(Link, RepliesAreMatchedBySwitchAndRegisterOnly) {
   }
   rig.driver.respond = [&, inner = rig.driver.respond](const std::vector<uint8_t>& f) {
     auto out = inner(f);
-    if (f[15] != rrcp::kOpGet) return out;
-    const uint16_t r = Reg(f);
+    if (Decoded(f).opcode != rrcp::kOpGet) return out;
+    const uint16_t r = Decoded(f).reg;
     const auto reply = [&](const Mac& from, uint16_t reg, uint32_t v) {
       return ToVector(BuildGetReply(rig.driver.station, from, kDefaultKeyBytes, reg, v));
     };
