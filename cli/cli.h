@@ -156,7 +156,6 @@ class Session {
   bool ResolveAdapter(int& adapter);
   bool PrepareDatabase(bool withKeyRecord);
   int VerifyWrites();
-  void SaveReachedSwitch();
   void AdapterOpenFailed(int adapter);
   GlobalOptions& options_;
   Output out_;

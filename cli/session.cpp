@@ -185,9 +185,6 @@ std::optional<std::string> CliPrompt::OpenFileName(const FileDialogRequest&) {
 
 struct Session::Impl {
   Impl(const GlobalOptions& options, Output& out) : prompt(options, out) {}
-  ~Impl() {
-    if (!databaseCopy.empty()) ::unlink(databaseCopy.c_str());
-  }
   std::unique_ptr<Clock> clock;
   std::optional<sim::Scenario> scenario;
   std::unique_ptr<sim::Segment> segment;
@@ -203,9 +200,9 @@ struct Session::Impl {
   bool discovered = false;
   bool selected = false;
   bool direct = false;
-  // The switch database the engine works on during the command: a copy of --db, saved back
-  // only when the command ends without a usage error.
-  std::string databaseCopy;
+  // The engine works on --db itself, but saves it (merging with what other consoles saved
+  // meanwhile) only when the command ends without a usage error.
+  bool databaseReady = false;
   bool databaseFailed = false;  // the switch database could not be read or written
 };
 
@@ -307,15 +304,13 @@ bool Session::ResolveAdapter(int& adapter) {
 }
 
 bool Session::PrepareDatabase(bool withKeyRecord) {
-  if (!impl_->databaseCopy.empty()) return true;
-  std::string pattern = "/tmp/brisfell-cli-db-XXXXXX";
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) {
-    Error("cannot make a working copy of the switch database in /tmp");
-    return false;
-  }
-  impl_->databaseCopy = pattern;
-  // Only a regular file is copied: a link could lead to a private file whose bytes would go out
+  Engine& e = *impl_->engine;
+  // For a discovery, a switch named with --key is asked first, by the directed phase.
+  const auto mac = ParseMac(options_.switchSelector);
+  if (withKeyRecord && !options_.key.empty() && mac)
+    e.SetDatabaseHints({{*mac, KeyBytesOf(static_cast<uint16_t>(*ParseNumber(options_.key)))}});
+  if (impl_->databaseReady) return true;
+  // Only a regular file is read: a link could lead to a private file whose bytes would go out
   // as MACs and keys, a FIFO would never end. Without its database the console may address
   // the wrong switches, so a file that cannot be read fails the command.
   std::vector<uint8_t> bytes;
@@ -328,26 +323,9 @@ bool Session::PrepareDatabase(bool withKeyRecord) {
       return false;
     }
   }
-  // For a discovery, a switch named with --key is remembered for the directed phase, first.
-  const auto mac = ParseMac(options_.switchSelector);
-  if (withKeyRecord && !options_.key.empty() && mac) {
-    const KeyBytes key = KeyBytesOf(static_cast<uint16_t>(*ParseNumber(options_.key)));
-    std::vector<uint8_t> first(mac->begin(), mac->end());
-    first.insert(first.end(), key.begin(), key.end());
-    bytes.insert(bytes.begin(), first.begin(), first.end());
-  }
-  bool ok = true;
-  for (size_t done = 0; done < bytes.size() && ok;) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  if (!ok) {
-    Error("cannot make a working copy of the switch database in /tmp");
-    return false;
-  }
-  impl_->engine->SetDatabasePath(impl_->databaseCopy);
+  e.SetDatabasePath(options_.database);
+  e.SetDiscoverySavesDatabase(false);
+  impl_->databaseReady = true;
   return true;
 }
 
@@ -520,38 +498,6 @@ int Session::VerifyWrites() {
   return kExitFailed;
 }
 
-// After a directed hello the database keeps its order (discovery numbers the switches in that
-// order, so -s INDEX keeps its meaning): only the reached switch's key is brought up to date,
-// or the switch is added at the end. An unchanged database is not rewritten.
-void Session::SaveReachedSwitch() {
-  const Engine& e = *impl_->engine;
-  const SwitchRecord* reached = e.GetSwitchRecord(0);
-  if (!reached) return;
-  std::vector<uint8_t> bytes;
-  bool found = false, changed = false;
-  for (const auto& rec : e.DatabaseRecords()) {
-    KeyBytes key = rec.key;
-    if (rec.mac == reached->mac) {
-      changed = changed || (!found && key != reached->authKey);
-      if (!found) key = reached->authKey;
-      found = true;
-    }
-    bytes.insert(bytes.end(), rec.mac.begin(), rec.mac.end());
-    bytes.insert(bytes.end(), key.begin(), key.end());
-  }
-  if (!found) {
-    bytes.insert(bytes.end(), reached->mac.begin(), reached->mac.end());
-    bytes.insert(bytes.end(), reached->authKey.begin(), reached->authKey.end());
-  }
-  if (found && !changed) return;
-  // Through a new private file of its own name, never through a link (see ReplaceFile).
-  std::string why;
-  if (!ReplaceFile(options_.database, bytes.data(), bytes.size(), why)) {
-    impl_->databaseFailed = true;
-    out_.Note(std::string(kOpenRecordFileFailed) + " " + why);
-  }
-}
-
 int Session::Finish(int status) {
   const bool dryRun = impl_->tap && impl_->tap->DryRun();
   if (dryRun) {
@@ -572,12 +518,12 @@ int Session::Finish(int status) {
     status = VerifyWrites();
   }
   if (status != kExitUsage && !dryRun && impl_->engine) {
-    if (impl_->direct) {
-      SaveReachedSwitch();
-    } else if (impl_->discovered && !impl_->databaseCopy.empty()) {
-      impl_->engine->SetDatabasePath(options_.database);
+    // After a directed hello the database keeps its order (discovery numbers the switches in
+    // that order, so -s INDEX keeps its meaning).
+    if (impl_->direct)
+      impl_->engine->SaveSwitchDatabase(Engine::SaveOrder::InPlace);
+    else if (impl_->discovered)
       impl_->engine->SaveSwitchDatabase();
-    }
     // A database that could not be read or saved fails the command, whatever else it did.
     if (impl_->databaseFailed && status == kExitOk) status = kExitFailed;
     std::string why;

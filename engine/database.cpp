@@ -14,14 +14,17 @@ namespace {
 
 constexpr size_t kRecordSize = 8;
 
+}  // namespace
+
 // At most kMaxDatabaseRecords of `records` (already in priority order: most recently found
-// first), each MAC once. When there are more, the records carrying a key other than the
+// first), each record once; a MAC may come twice with two keys while a key change waits for
+// the switch to confirm one. When there are more, the records carrying a key other than the
 // default are kept first: a switch with the default key is found by the broadcast anyway,
 // one with its own key only through its record. The kept records keep their order.
-std::vector<DatabaseRecord> Fit(const std::vector<DatabaseRecord>& records) {
+std::vector<DatabaseRecord> FitDatabase(const std::vector<DatabaseRecord>& records) {
   std::vector<DatabaseRecord> unique;
   for (const auto& r : records) {
-    const bool seen = std::any_of(unique.begin(), unique.end(), [&](const DatabaseRecord& u) { return u.mac == r.mac; });
+    const bool seen = std::find(unique.begin(), unique.end(), r) != unique.end();
     if (!seen) unique.push_back(r);
   }
   if (unique.size() <= static_cast<size_t>(kMaxDatabaseRecords)) return unique;
@@ -41,7 +44,25 @@ std::vector<DatabaseRecord> Fit(const std::vector<DatabaseRecord>& records) {
   return out;
 }
 
-}  // namespace
+std::vector<DatabaseRecord> DecodeDatabase(const uint8_t* bytes, size_t size) {
+  std::vector<DatabaseRecord> records;
+  for (size_t i = 0; i + kRecordSize <= size; i += kRecordSize) {
+    DatabaseRecord rec;
+    std::copy(bytes + i, bytes + i + 6, rec.mac.begin());
+    rec.key = {bytes[i + 6], bytes[i + 7]};
+    records.push_back(rec);
+  }
+  return records;
+}
+
+std::vector<uint8_t> EncodeDatabase(const std::vector<DatabaseRecord>& records) {
+  std::vector<uint8_t> out;
+  for (const auto& r : records) {
+    out.insert(out.end(), r.mac.begin(), r.mac.end());
+    out.insert(out.end(), r.key.begin(), r.key.end());
+  }
+  return out;
+}
 
 void Engine::DatabaseError(const std::string& detail) {
   // The operator's message first, then which file and why, so the fault can be found.
@@ -50,12 +71,18 @@ void Engine::DatabaseError(const std::string& detail) {
 
 void Engine::LoadSwitchDatabase() {
   database_.clear();
+  databaseBase_.clear();
   databaseLoadError_.clear();
   // Created when missing, never truncated; owner-only because it holds authentication keys.
   // Whatever is not a regular file is refused unread: a link could lead to a private file
   // whose bytes would go out as MACs and keys, a FIFO would never end.
   std::string error;
-  const int fd = OpenRegularFile(databasePath_, true, error);
+  bool missing = false;
+  const int fd = OpenRegularFile(databasePath_, discoverySaves_, error, &missing);
+  if (fd < 0 && missing && !discoverySaves_) {  // not created here: it is simply empty
+    database_ = FitDatabase(databaseHints_);
+    return;
+  }
   if (fd < 0) {
     databaseLoadError_ = error;
     DatabaseError(error);
@@ -76,40 +103,20 @@ void Engine::LoadSwitchDatabase() {
     got += static_cast<size_t>(r);
   }
   ::close(fd);
-  std::vector<DatabaseRecord> records;
-  for (size_t i = 0; i + kRecordSize <= got; i += kRecordSize) {
-    DatabaseRecord rec;
-    std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.begin() + static_cast<std::ptrdiff_t>(i + 6),
-              rec.mac.begin());
-    rec.key = {bytes[i + 6], bytes[i + 7]};
-    records.push_back(rec);
-  }
-  database_ = Fit(records);
+  databaseBase_ = DecodeDatabase(bytes.data(), got);
+  // The hints are asked first but are not the file's: a save measures against the file alone.
+  std::vector<DatabaseRecord> records = databaseHints_;
+  records.insert(records.end(), databaseBase_.begin(), databaseBase_.end());
+  database_ = FitDatabase(records);
 }
 
-void Engine::SaveSwitchDatabase() {
+void Engine::SaveSwitchDatabase(SaveOrder order) {
   // What could not be read is not overwritten: the remembered keys in it would be lost.
   if (!databaseLoadError_.empty()) {
     DatabaseError(databaseLoadError_ + " (so it was not saved)");
     return;
   }
-  // Found switches first (with the keys they use now), then remembered ones not found.
-  std::vector<DatabaseRecord> records;
-  for (const auto& sw : switches_) records.push_back({sw.mac, sw.authKey});
-  for (const auto& rec : database_) {
-    const bool found = std::any_of(switches_.begin(), switches_.end(), [&](const SwitchRecord& sw) { return sw.mac == rec.mac; });
-    if (!found) records.push_back(rec);
-  }
-  std::vector<uint8_t> out;
-  for (const auto& r : Fit(records)) {
-    out.insert(out.end(), r.mac.begin(), r.mac.end());
-    out.insert(out.end(), r.key.begin(), r.key.end());
-  }
-  // A new file renamed over the old one: a crash mid-save never loses remembered keys.
-  std::string error;
-  // The remembered records stay in memory after a failed save, so that a later save that
-  // works still writes them.
-  if (!ReplaceFile(databasePath_, out.data(), out.size(), error)) DatabaseError(error);
+  MergeDatabase(order, FoundSwitchEdits(nullptr));
 }
 
 }  // namespace brisfell

@@ -7,7 +7,7 @@
 
 namespace brisfell {
 
-bool Engine::SaveSwitchDatabaseChecked() {
+bool Engine::SaveSwitchDatabaseChecked(SaveOrder order) {
   // The save reports failures only through the notifier; listen in, and pass them on.
   bool failed = false;
   auto outer = errorNotifier_;
@@ -15,34 +15,28 @@ bool Engine::SaveSwitchDatabaseChecked() {
     failed = true;
     if (outer) outer(message);
   };
-  SaveSwitchDatabase();
+  SaveSwitchDatabase(order);
   errorNotifier_ = std::move(outer);
   return !failed;
 }
 
-bool Engine::SaveDatabaseEdit(const Mac& edited) {
-  // A save writes the switches found by the last discovery first, with the keys they answered
-  // with; the edited switch must go out as the operator gave it (or not at all), so it is out
-  // of the table while the file is written.
-  std::vector<SwitchRecord> found = switches_;
-  std::erase_if(switches_, [&](const SwitchRecord& r) { return r.mac == edited; });
-  const bool saved = SaveSwitchDatabaseChecked();
-  switches_ = std::move(found);
-  return saved;
-}
-
+// The edited switch goes out as the operator gave it (or not at all), even when discovery
+// found it with another key.
 bool Engine::RememberSwitch(const Mac& mac, const KeyBytes& key) {
-  auto it = std::find_if(database_.begin(), database_.end(), [&](const DatabaseRecord& r) { return r.mac == mac; });
-  if (it != database_.end())
-    it->key = key;
-  else
-    database_.push_back({mac, key});
-  return SaveDatabaseEdit(mac);
+  std::erase_if(database_, [&](const DatabaseRecord& r) { return r.mac == mac; });
+  database_.push_back({mac, key});
+  if (!databaseLoadError_.empty()) return SaveSwitchDatabaseChecked();  // reports why not
+  auto edits = FoundSwitchEdits(&mac);
+  edits.push_back({mac, {key}});
+  return MergeDatabase(SaveOrder::InPlace, std::move(edits));
 }
 
 bool Engine::ForgetSwitch(const Mac& mac) {
   std::erase_if(database_, [&](const DatabaseRecord& r) { return r.mac == mac; });
-  return SaveDatabaseEdit(mac);
+  if (!databaseLoadError_.empty()) return SaveSwitchDatabaseChecked();
+  auto edits = FoundSwitchEdits(&mac);
+  edits.push_back({mac, {}});
+  return MergeDatabase(SaveOrder::InPlace, std::move(edits));
 }
 
 }  // namespace brisfell

@@ -354,6 +354,11 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
   // Lend the discovery handle for the EEPROM look-up of unknown maker codes.
   LookUpUnknownVendors(*handle);
   for (auto& rec : switches_) ApplyProfile(rec);
+  if (useDatabase) {
+    lentIo_ = handle.get();
+    ConfirmKeys(database_);
+    lentIo_ = nullptr;
+  }
   if (!leftOut_.empty())
     warnings_.push_back(Format("the switch table is full: %zu more switch%s answered and %s left out (at most %d are listed)",
                                leftOut_.size(), leftOut_.size() == 1 ? "" : "es", leftOut_.size() == 1 ? "is" : "are",
@@ -363,7 +368,7 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
   driver_.FreePacket(std::move(packet));
   driver_.CloseAdapter(std::move(handle));
   lock.reset();
-  if (useDatabase) SaveSwitchDatabase();
+  if (useDatabase && discoverySaves_) SaveSwitchDatabase();
   return result;
 }
 

@@ -115,7 +115,14 @@ struct EepromRead {
 struct DatabaseRecord {
   Mac mac{};
   KeyBytes key{};
+  bool operator==(const DatabaseRecord&) const = default;
 };
+
+// The file's bytes as records (a last partial record ignored), and back.
+std::vector<DatabaseRecord> DecodeDatabase(const uint8_t* bytes, size_t size);
+std::vector<uint8_t> EncodeDatabase(const std::vector<DatabaseRecord>& records);
+// At most kMaxDatabaseRecords of `records`, each record once (a switch may have two keys).
+std::vector<DatabaseRecord> FitDatabase(const std::vector<DatabaseRecord>& records);
 
 class Engine {
  public:
@@ -217,16 +224,38 @@ class Engine {
   int64_t RetransmitTimeoutUs() const;
 
   // --- Switch database ---
+  // Another console may save the same file at any time, so a save never writes back what this
+  // one read at its start: under a lock on the file's folder it reads the file again and
+  // applies this console's own changes to what it now holds. A found switch changes its
+  // record only when it answered a read under its key and that key is news to this console
+  // (a stale view never undoes another console's change): a remembered key is never replaced
+  // by one no read confirmed, whatever a hello reply said.
   void LoadSwitchDatabase();
-  void SaveSwitchDatabase();
+  enum class SaveOrder {
+    FoundFirst,  // the found switches first, in table order, then the others (discovery)
+    InPlace,     // every record where it is, a new switch at the end (one switch reached)
+  };
+  void SaveSwitchDatabase(SaveOrder order = SaveOrder::FoundFirst);
   const std::vector<DatabaseRecord>& DatabaseRecords() const { return database_; }
   // SaveSwitchDatabase, and whether it worked (a failure still goes to the notifier).
-  bool SaveSwitchDatabaseChecked();
+  bool SaveSwitchDatabaseChecked(SaveOrder order = SaveOrder::FoundFirst);
   // Hand edits of the loaded records, each saved at once (engine/database_edit.cpp): the
   // switch's entry is written as given (or left out) even when discovery found it. False when
   // the file could not be saved.
   bool RememberSwitch(const Mac& mac, const KeyBytes& key);
   bool ForgetSwitch(const Mac& mac);
+  // A key change the switch did not confirm (it answered under neither key afterwards): the
+  // switch keeps being addressed with `old`, and the next saves remember both keys, which the
+  // next discovery tries in turn until a read under one of them answers.
+  void KeepBothKeys(int index, const KeyBytes& old, const KeyBytes& sent);
+  // Whether the switch answered a read under the key its record carries now (and no key was
+  // sent to it since).
+  bool KeyConfirmed(int index) const;
+  // Records asked first by the directed phase of the next discoveries (a switch named with
+  // its key on the command line); they are saved only for a switch that is found.
+  void SetDatabaseHints(std::vector<DatabaseRecord> hints) { databaseHints_ = std::move(hints); }
+  // Off: discovery leaves the file alone (nor creates it) and the caller saves when done.
+  void SetDiscoverySavesDatabase(bool saves) { discoverySaves_ = saves; }
   // "qswrec.dat" in the current directory unless changed (tests use their own folder).
   void SetDatabasePath(std::string path) { databasePath_ = std::move(path); }
   const std::string& DatabasePath() const { return databasePath_; }
@@ -284,7 +313,14 @@ class Engine {
   void Notify(const std::string& message);
   void CheckThread() const;
   void DatabaseError(const std::string& detail);
-  bool SaveDatabaseEdit(const Mac& edited);
+  // One switch's records as a save leaves them: its keys in order, none to forget it.
+  struct DatabaseEdit {
+    Mac mac{};
+    std::vector<KeyBytes> keys;
+  };
+  std::vector<DatabaseEdit> FoundSwitchEdits(const Mac* except) const;
+  bool MergeDatabase(SaveOrder order, std::vector<DatabaseEdit> edits);
+  void ConfirmKeys(const std::vector<DatabaseRecord>& known);
 
   PacketDriver& driver_;
   Clock& clock_;
@@ -324,6 +360,15 @@ class Engine {
   std::vector<std::string> warnings_;
 
   std::vector<DatabaseRecord> database_;
+  // Every record of the file as this console last read or wrote it (a switch may have two
+  // keys while a key change is unconfirmed): what its own changes are measured against.
+  std::vector<DatabaseRecord> databaseBase_;
+  std::vector<DatabaseRecord> databaseHints_;
+  bool discoverySaves_ = true;
+  // The key each switch last answered a get under; forgotten when a key is sent to it.
+  std::map<Mac, KeyBytes> answeredKeys_;
+  // Both keys of a key change the switch did not confirm (KeepBothKeys).
+  std::map<Mac, std::vector<KeyBytes>> unconfirmedKeys_;
   std::string databaseLoadError_;  // why the last load failed; a save then leaves the file alone
   std::string databasePath_ = kDatabaseFileName;
   std::function<void(const std::string&)> errorNotifier_;

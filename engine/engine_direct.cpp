@@ -51,6 +51,12 @@ int Engine::ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key) {
   for (auto& rec : switches_) rec.index = 0;
   LookUpUnknownVendors(*handle);
   for (auto& rec : switches_) ApplyProfile(rec);
+  // The key asked with, and any the database remembers, before whatever the reply named.
+  std::vector<DatabaseRecord> known{{mac, key}};
+  known.insert(known.end(), database_.begin(), database_.end());
+  lentIo_ = handle.get();
+  ConfirmKeys(known);
+  lentIo_ = nullptr;
 
   if (!lockError_.empty()) warnings_.push_back(LockWarning());
 

@@ -137,6 +137,7 @@ void Engine::TakeReply(std::vector<Lane>& lanes, const RrcpFrame& reply, int64_t
     }
   ask->done = true;
   ask->value = reply.value;
+  answeredKeys_[lane->record->mac] = lane->record->authKey;
   ask->answeredSeq = ask->lastSeq;
   ask->answeredUs = nowUs;
   lastAnswerUs_ = nowUs;
@@ -384,6 +385,8 @@ bool Engine::SendSet(int index, uint16_t reg, uint32_t value) {
   AdapterHandle* io = Io();
   if (!record) return Fail(Format("no switch %d in the switch table", index));
   if (!io) return Fail("the adapter is not open for register access");
+  // A switch sent a key may have taken it: what it answered under before confirms nothing now.
+  if (reg == kRegAuthKey) answeredKeys_.erase(record->mac);
   if (!SendFrame(*io, BuildSet(stationMac_, record->mac, record->authKey, reg, value))) {
     const std::string why = driver_.LastError();
     return Fail(Format("could not send register 0x%04X to %s", reg, SwitchName(index).c_str()) + (why.empty() ? "" : ": " + why));

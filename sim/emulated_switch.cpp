@@ -350,6 +350,7 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
   writeLog_.push_back({r, frame->value});
   lastSet_ = r;
   WriteFromWire(r, frame->value, nowUs);
+  if (muteAfterWrite_ == r) muted_ = true;
   return std::nullopt;
 }
 

@@ -75,6 +75,8 @@ class EmulatedSwitch {
   // A muted switch ignores every frame (it still forwards them to the switches behind it).
   void SetMuted(bool muted) { muted_ = muted; }
   bool Muted() const { return muted_; }
+  // Mutes the switch once it took a write of `reg` (a switch that falls silent at that moment).
+  void MuteAfterWriteTo(std::optional<uint16_t> reg) { muteAfterWrite_ = reg; }
   // Set frames for these registers are dropped, as by a chip that does not take a write; gets
   // still answer with what the register holds.
   void SetIgnoredWrites(std::set<uint16_t> registers) { ignoredWrites_ = std::move(registers); }
@@ -164,6 +166,7 @@ class EmulatedSwitch {
   FactoryDefaultList defaults_;
   EepromImageMap map_;
   bool muted_ = false;
+  std::optional<uint16_t> muteAfterWrite_;
   std::map<uint16_t, int> failReads_;  // register -> gets left unanswered (negative: all)
   std::set<uint16_t> ignoredWrites_;
   int busyPolls_ = 1;

@@ -16,10 +16,10 @@ std::string Joined(const std::vector<std::string>& parts) {
 // How the key step ended on the wire.
 enum class KeyWrite { kReadFailed, kSame, kNotSent, kNotTaken, kTaken, kUnconfirmed };
 
-// Reads the key register and writes `key` when it differs. After the write the key is read back
-// with the new key: a switch that still answers to its old key did not take the write, and the
-// record keeps the old one (otherwise the console would lose the switch and remember a key it
-// does not have).
+// Reads the key register and writes `key` when it differs. After the write the key is read
+// with the new key and with the old one in turn: a switch that answers to its old key did not
+// take the write. One that answers to neither (a lossy wire) is asked again a few rounds;
+// still silent, it keeps both keys remembered, for the key change is not known to have worked.
 KeyWrite WriteKey(Engine& engine, int sw, uint16_t key) {
   AdapterIo io(engine);
   uint32_t current = 0;
@@ -27,15 +27,16 @@ KeyWrite WriteKey(Engine& engine, int sw, uint16_t key) {
   if ((current & 0xFFFF) == key) return KeyWrite::kSame;
   const uint16_t old = engine.GetSwitchRecord(sw)->AuthKey();
   if (!engine.WriteRegister(sw, kRegAuthKey, key)) return KeyWrite::kNotSent;
-  engine.SetAuthKey(sw, key);
-  uint32_t check = 0;
-  if (engine.ReadRegister(sw, kRegAuthKey, check, kRegisterTimeoutMs) && (check & 0xFFFF) == key)
-    return KeyWrite::kTaken;
-  engine.SetAuthKey(sw, old);
-  if (engine.ReadRegister(sw, kRegAuthKey, check, kRegisterTimeoutMs) && (check & 0xFFFF) == old)
-    return KeyWrite::kNotTaken;
-  // Silent under both keys: the write went out, so the switch is taken to have the new one.
-  engine.SetAuthKey(sw, key);
+  for (int round = 0; round < kKeyCheckRounds; ++round) {
+    uint32_t check = 0;
+    engine.SetAuthKey(sw, key);
+    if (engine.ReadRegister(sw, kRegAuthKey, check, kRegisterTimeoutMs) && (check & 0xFFFF) == key)
+      return KeyWrite::kTaken;
+    engine.SetAuthKey(sw, old);
+    if (engine.ReadRegister(sw, kRegAuthKey, check, kRegisterTimeoutMs) && (check & 0xFFFF) == old)
+      return KeyWrite::kNotTaken;
+  }
+  engine.KeepBothKeys(sw, KeyBytesOf(old), KeyBytesOf(key));
   return KeyWrite::kUnconfirmed;
 }
 
@@ -148,17 +149,18 @@ Outcome SetAuthKeyFromText(PageContext& context, const std::string& text) {
     case KeyWrite::kNotTaken:
       context.prompt.Message(kApplicationTitle, kRegisterWriteFailed, PromptIcon::Error);
       return Outcome::Refused(kRegisterWriteFailed);
+    case KeyWrite::kUnconfirmed: {
+      std::string why = "the switch answered under neither key after its key was set to " + KeyText(*key) +
+                        "; both keys are remembered until one of them answers";
+      if (!context.engine.SaveSwitchDatabaseChecked()) why += "; the switch database could not be saved";
+      context.Status(why);
+      return Outcome::ReadFailed(why);
+    }
     case KeyWrite::kTaken:
-    case KeyWrite::kUnconfirmed:
       break;
   }
   // Every later frame carries the new key, and the next run finds the switch by it.
   std::string note = "key set to " + KeyText(*key);
-  if (outcome == KeyWrite::kUnconfirmed) {
-    note += "; the switch did not answer after the change, so it could not be checked";
-    context.Status("The switch did not answer after its key was set to " + KeyText(*key) +
-                   "; it is remembered with that key.");
-  }
   if (!context.engine.SaveSwitchDatabaseChecked()) note += "; the switch database could not be saved";
   return Outcome::Done(note);
 }

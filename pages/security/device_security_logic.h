@@ -27,6 +27,9 @@ inline constexpr const char* kDisableAccessWarning =
     "To re-enable Brisfell access, use the DEFAULT button on the switch.\nContinue?";
 // What the key edit box holds at most on a model whose key can be set: "0x" and four digits.
 constexpr int kKeyTextLength = 6;
+// After a key write, rounds of a read under the new key and one under the old before the change
+// is given up as unconfirmed (each read already asks again within its own time-out).
+constexpr int kKeyCheckRounds = 3;
 constexpr uint8_t kAccessDisableValue = 3;
 constexpr uint8_t kAccessEnableValue = 0;
 

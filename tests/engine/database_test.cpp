@@ -169,12 +169,83 @@ TEST(Database, AFloodNeverPushesOutARememberedKey) {
   }
 }
 
-TEST(Database, TheSameSwitchTwiceInTheFileIsKeptOnce) {
+// A switch twice with two keys is a key change not yet confirmed: both are kept, in order, for
+// discovery to try. The same record twice is kept once.
+TEST(Database, ASwitchWithTwoKeysKeepsBothAndTheSameRecordOnce) {
   Segment seg;
-  seg.WriteDatabase({{MacOf(1), KeyBytesOf(0x1111)}, {MacOf(2), kDefaultKeyBytes}, {MacOf(1), KeyBytesOf(0x2222)}});
+  seg.WriteDatabase({{MacOf(1), KeyBytesOf(0x1111)}, {MacOf(2), kDefaultKeyBytes}, {MacOf(1), KeyBytesOf(0x2222)},
+                     {MacOf(2), kDefaultKeyBytes}});
   seg.engine.LoadSwitchDatabase();
-  ASSERT_EQ(seg.engine.DatabaseRecords().size(), 2u);
-  EXPECT_EQ(seg.engine.DatabaseRecords()[0].key, KeyBytesOf(0x1111)) << "the first (most recent) record wins";
+  const std::vector<DatabaseRecord> expected{
+      {MacOf(1), KeyBytesOf(0x1111)}, {MacOf(2), kDefaultKeyBytes}, {MacOf(1), KeyBytesOf(0x2222)}};
+  EXPECT_EQ(seg.engine.DatabaseRecords(), expected);
+}
+
+// A station that answers hellos in a remembered switch's name with another key, ahead of the
+// switch: the remembered key stays, in the table and in the file, unless a read confirms the new.
+TEST(Database, AForgedHelloNeverReplacesARememberedKey) {
+  const KeyBytes own = KeyBytesOf(0x1234);
+  for (const bool switchThere : {true, false}) {
+    Segment seg;
+    seg.switches.push_back({MacOf(1), 0x6B2D7002, KeyBytesOf(0xBEEF)});
+    seg.switches.back().forger = true;
+    if (switchThere) seg.switches.push_back({MacOf(1), 0x6B2D7002, own});
+    seg.WriteDatabase({{MacOf(1), own}, {MacOf(2), kDefaultKeyBytes}});
+    ASSERT_EQ(seg.engine.DiscoverSwitches(0, true), 1);
+    EXPECT_EQ(seg.engine.GetSwitchRecord(0)->authKey, own) << switchThere;
+    EXPECT_EQ(seg.engine.KeyConfirmed(0), switchThere);
+    EXPECT_EQ(seg.engine.DiscoveryWarnings().size(), switchThere ? 0u : 1u);
+    EXPECT_EQ(seg.ReadDatabase(), (std::vector<std::pair<Mac, KeyBytes>>{{MacOf(1), own}, {MacOf(2), kDefaultKeyBytes}}));
+  }
+}
+
+// Two consoles on one file, each with what it read at its start: every edit of each survives
+// the other's saves, and a view older than another console's key change never undoes it.
+TEST(Database, SavesMergeWhatOtherConsolesSavedMeanwhile) {
+  Segment a;
+  a.switches = {{MacOf(1), 0x6B2D7002}};
+  Engine b(a.driver, a.clock);
+  b.SetDatabasePath(a.dir.File("qswrec.dat"));
+  a.WriteDatabase({{MacOf(1), kDefaultKeyBytes}, {MacOf(5), KeyBytesOf(0x5555)}});
+  ASSERT_EQ(a.engine.DiscoverSwitches(0, true), 1);  // a long-running console: it read the file now
+  b.LoadSwitchDatabase();
+  ASSERT_TRUE(b.RememberSwitch(MacOf(1), KeyBytesOf(0x1111)));  // the key changed elsewhere
+  ASSERT_TRUE(b.RememberSwitch(MacOf(7), KeyBytesOf(0x7777)));
+  ASSERT_TRUE(a.engine.RememberSwitch(MacOf(8), KeyBytesOf(0x8888)));
+  ASSERT_TRUE(a.engine.ForgetSwitch(MacOf(5)));
+  a.engine.SaveSwitchDatabase();  // what it found: the old key, which is no news to it
+  const std::vector<std::pair<Mac, KeyBytes>> expected{
+      {MacOf(1), KeyBytesOf(0x1111)}, {MacOf(7), KeyBytesOf(0x7777)}, {MacOf(8), KeyBytesOf(0x8888)}};
+  EXPECT_EQ(a.ReadDatabase(), expected);
+  EXPECT_TRUE(a.messages.empty());
+}
+
+// Many processes adding at once: every record lands.
+TEST(Database, ConcurrentAddsKeepEveryRecord) {
+  Segment seg;
+  constexpr int kConsoles = 20;
+  std::vector<pid_t> children;
+  for (int i = 0; i < kConsoles; ++i) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      seg.engine.LoadSwitchDatabase();
+      ::_exit(seg.engine.RememberSwitch(MacOf(100 + i), KeyBytesOf(static_cast<uint16_t>(0x1000 + i))) ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const auto saved = seg.ReadDatabase();
+  EXPECT_EQ(saved.size(), static_cast<size_t>(kConsoles));
+  for (int i = 0; i < kConsoles; ++i)
+    EXPECT_NE(std::find(saved.begin(), saved.end(),
+                        std::pair<Mac, KeyBytes>{MacOf(100 + i), KeyBytesOf(static_cast<uint16_t>(0x1000 + i))}),
+              saved.end())
+        << i;
 }
 
 // The helpers the database and scenario loading rest on.

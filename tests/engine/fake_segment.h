@@ -27,6 +27,7 @@ struct FakeSwitch {
   bool eepromAnswers = true;
   uint8_t downLink = 0, upLink = 0;
   int lostHelloReplies = 0;  // this many of its hello replies are lost on the way
+  bool forger = false;       // a station that answers every hello in the name of `mac`, and nothing else
 };
 
 class TempDir {
@@ -65,7 +66,8 @@ struct Segment {
       for (auto& sw : switches) {
         delay += 100;
         if (f->destination != sw.mac && !(f->opcode == rrcp::kOpHello && f->destination == kBroadcastMac)) continue;
-        if (f->key != sw.key) continue;
+        if (sw.forger && f->opcode != rrcp::kOpHello) continue;
+        if (!sw.forger && f->key != sw.key) continue;
         if (f->opcode == rrcp::kOpHello) {
           HelloReply r;
           r.source = sw.mac;

@@ -190,6 +190,44 @@ TEST_F(SecurityTest, AKeyWriteTheSwitchDoesNotTakeChangesNeitherRecordNorDatabas
   EXPECT_FALSE(sim.engine.IoOpen());
 }
 
+// The switch falls silent right after it took the new key: the change is not called done, the
+// old key keeps addressing it, and the file remembers both keys until one answers a read. The
+// next console tries both, and keeps the one the switch answers to.
+TEST_F(SecurityTest, AKeyChangeNoReadConfirmsFailsAndRemembersBothKeys) {
+  auto& sw = UseVendor(kAccessB);
+  const Mac mac = Record().mac;
+  sim.engine.SaveSwitchDatabase();
+  sw.MuteAfterWriteTo(kRegAuthKey);
+  const Outcome outcome = SetAuthKeyFromText(ctx, "0x1234");
+  EXPECT_EQ(outcome.kind, OutcomeKind::ReadFailed);
+  EXPECT_NE(outcome.message.find("neither key"), std::string::npos) << outcome.message;
+  EXPECT_EQ(sw.Key(), 0x1234);
+  EXPECT_EQ(Record().AuthKey(), kDefaultAuthKey);
+  auto keysInFile = [&] {
+    std::vector<uint16_t> keys;
+    const auto bytes = DatabaseBytes();
+    for (size_t i = 0; i + 8 <= bytes.size(); i += 8)
+      if (std::equal(mac.begin(), mac.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i)))
+        keys.push_back(LoadBe16(&bytes[i + 6]));
+    return keys;
+  };
+  EXPECT_EQ(keysInFile(), (std::vector<uint16_t>{kDefaultAuthKey, 0x1234}));
+
+  sw.MuteAfterWriteTo(std::nullopt);
+  sw.SetMuted(false);
+  Engine next(sim.segment, sim.clock);
+  next.SetDatabasePath(sim.DatabasePath());
+  next.EnumerateAdapters();
+  next.DiscoverSwitches(0, true);
+  int found = -1;
+  for (int i = 0; i < next.SwitchCount(); ++i)
+    if (next.GetSwitchRecord(i)->mac == mac) found = i;
+  ASSERT_GE(found, 0);
+  EXPECT_EQ(next.GetSwitchRecord(found)->AuthKey(), 0x1234);
+  EXPECT_TRUE(next.KeyConfirmed(found));
+  EXPECT_EQ(keysInFile(), std::vector<uint16_t>{0x1234});
+}
+
 TEST_F(SecurityTest, AnUnreadKeyRegisterWritesAndShowsNothing) {
   auto& sw = UseVendor(kAccessB);
   sw.FailReads(kRegAuthKey, -1);
