@@ -25,8 +25,9 @@ class FileLock : public AdapterLock {
   int fd_;
 };
 
-// The folder, made owner-only when missing. One that exists must be a real folder of ours:
-// in a shared place such as /tmp another user could have put something there first.
+// The folder, made owner-only when missing. One that exists must be a real folder of ours,
+// or a shared one of root's that only lets each user remove their own files (sticky, as
+// /run/lock): in a shared place another user could have put something there first.
 bool EnsureDirectory(const std::string& dir, std::string& error) {
   if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
     error = dir + ": " + std::strerror(errno);
@@ -37,11 +38,34 @@ bool EnsureDirectory(const std::string& dir, std::string& error) {
     error = dir + ": " + std::strerror(errno);
     return false;
   }
-  if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+  const bool ours = st.st_uid == ::geteuid();
+  const bool sharedByRoot = st.st_uid == 0 && (st.st_mode & S_ISVTX);
+  if (!S_ISDIR(st.st_mode) || !(ours || sharedByRoot)) {
     error = dir + ": not a folder of this user";
     return false;
   }
   return true;
+}
+
+// The lock file, opened for reading (all flock needs) and never through a link. One that is
+// missing is created readable by all, so that a console of another user can lock it too; one
+// that is there is opened without O_CREAT, which a sticky folder may refuse for another
+// user's file. -1 with errno set.
+constexpr const char* kSharedLockDirectory = "/run/lock";
+
+int OpenLockFile(const std::string& path) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      ::fchmod(fd, 0644);  // whatever the umask
+      return fd;
+    }
+    if (errno != EEXIST) return -1;  // else another console created it just now
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 }  // namespace
@@ -50,13 +74,9 @@ std::string AnotherConsoleMessage(const std::string& adapter) { return "another 
 
 FileAdapterLocks::FileAdapterLocks(std::string directory) : directory_(std::move(directory)) {}
 
-std::string FileAdapterLocks::DefaultDirectory() {
-  // Root's consoles (sudo usually drops XDG_RUNTIME_DIR) all meet in /run.
-  if (::geteuid() == 0) return "/run/brisfell";
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && runtime[0] == '/') return std::string(runtime) + "/brisfell";
-  return "/tmp/brisfell-" + std::to_string(::geteuid());
-}
+// Root and a user with the capability meet in one place: /run/lock, root's and sticky (each
+// user removes only their own files) on every system, where the files carry the program's name.
+std::string FileAdapterLocks::DefaultDirectory() { return kSharedLockDirectory; }
 
 std::string FileAdapterLocks::FileName(const std::string& adapter) {
   std::string name;
@@ -75,10 +95,17 @@ bool FileAdapterLocks::Applies(const std::string& adapter) {
 std::unique_ptr<AdapterLock> FileAdapterLocks::TryLock(const std::string& adapter, Outcome& outcome, std::string& error) {
   outcome = Outcome::Failed;
   if (!EnsureDirectory(directory_, error)) return nullptr;
-  const std::string path = directory_ + "/" + FileName(adapter);
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const std::string prefix = directory_ == kSharedLockDirectory ? "brisfell-" : "";
+  const std::string path = directory_ + "/" + prefix + FileName(adapter);
+  const int fd = OpenLockFile(path);
   if (fd < 0) {
     error = path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    error = path + ": not a regular file";
     return nullptr;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -1,6 +1,8 @@
 // One console at a time on an adapter: the engine holds the adapter's lock for each
 // open-use-close and waits a few seconds (on its own clock) for another console.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -158,6 +160,34 @@ TEST(AdapterLock, LockFilesExcludeOneAnotherUntilLetGo) {
   EXPECT_TRUE(first.Applies("lo"));
   EXPECT_FALSE(first.Applies("brisfell-sim0"));
   EXPECT_FALSE(first.Applies("fake0"));
+}
+
+// Every console meets in one shared folder (sticky and root's, as /run/lock): the lock file is
+// readable by all whatever the umask, so that a console of another user can lock it too, and
+// what is planted in its place (a link, a FIFO) is refused without being followed or blocking.
+TEST(AdapterLock, TheSharedPlaceServesEveryUserAndRefusesWhatIsPlanted) {
+  testing::TempDir dir;
+  const std::string shared = dir.File("lock");
+  ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  FileAdapterLocks locks(shared);
+  AdapterLocks::Outcome outcome{};
+  std::string error;
+  const mode_t umask = ::umask(077);
+  auto held = locks.TryLock("eth0", outcome, error);
+  ::umask(umask);
+  ASSERT_EQ(outcome, AdapterLocks::Outcome::Held) << error;
+  struct stat st {};
+  ASSERT_EQ(::stat((shared + "/eth0.lock").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+  ASSERT_EQ(::symlink("/etc/passwd", (shared + "/eth1.lock").c_str()), 0);
+  ASSERT_EQ(::mkfifo((shared + "/eth2.lock").c_str(), 0644), 0);
+  for (const char* adapter : {"eth1", "eth2"}) {
+    EXPECT_EQ(locks.TryLock(adapter, outcome, error), nullptr) << adapter;
+    EXPECT_EQ(outcome, AdapterLocks::Outcome::Failed) << adapter;
+    EXPECT_NE(error.find(shared + "/" + adapter + ".lock"), std::string::npos) << error;
+  }
 }
 
 }  // namespace
