@@ -36,7 +36,7 @@ class FileAdapterLocks : public AdapterLocks {
   std::unique_ptr<AdapterLock> TryLock(const std::string& adapter, Outcome& outcome, std::string& error) override;
   const std::string& Directory() const { return directory_; }
 
-  // /run/brisfell for root, else $XDG_RUNTIME_DIR/brisfell, else /tmp/brisfell-UID.
+  // /run/lock, for root and every user alike (its files are named "brisfell-ADAPTER.lock").
   static std::string DefaultDirectory();
   // The lock file's name for an adapter: its name with anything but letters, digits and
   // ".-_@:" replaced, so that no name can leave the folder.
