@@ -78,13 +78,15 @@ int MibClear(Session& s, const std::string& target) {
   Json cleared = Json::array();
   if (Lower(target) == "all") {
     if (!MibAllClear(ctx))
-      throw Failure(ReadFailure(s, "reading a counter selection register failed", "clearing stopped there"));
+      throw Failure(ReadFailure(s, "a counter selection could not be read, toggled and put back",
+                                "clearing stopped there, unconfirmed"));
     for (int p = 0; p < ctx.PortCount(); ++p) cleared.push_back(PortLabel(p));
     s.out().Line("counters cleared: all ports");
   } else {
     const int position = s.Port(target);
     if (!MibPortClear(ctx, position))
-      throw Failure(ReadFailure(s, "reading the port's counter selection failed", "nothing was cleared"));
+      throw Failure(ReadFailure(s, "the port's counter selection could not be read, toggled and put back",
+                                "the clear is not confirmed"));
     cleared.push_back(PortLabel(position));
     s.out().Line("counters cleared: port " + PortLabel(position));
   }

@@ -21,19 +21,26 @@ constexpr uint16_t kCounterBases[3] = {kRegMibCounter1, kRegMibCounter2, kRegMib
 
 int ChipShift(int chip) { return (chip & 1) * 6; }
 
+// Writes of a port's own selection back, each within a register read's time-out.
+constexpr int kRestoreTries = 3;
+
 uint32_t Get(const std::map<uint16_t, uint32_t>& registers, uint16_t reg) {
   auto it = registers.find(reg);
   return it == registers.end() ? 0 : it->second;
 }
 
-// Toggling a port's selection bits and putting them back is what clears its counters.
+// Toggling a port's selection bits and putting them back is what clears its counters. Each
+// write is read back: the clear happened only once the switch held the toggled bits, and the
+// selection is put back (tried again while unconfirmed) whether or not that was seen, for a
+// toggle may have landed while its read-back was lost.
 bool ClearChip(Engine& engine, int sw, int chip) {
   const uint16_t reg = MibSelectRegister(chip);
   uint32_t value = 0;
   if (!engine.ReadRegister(sw, reg, value, kRegisterTimeoutMs)) return false;
-  engine.WriteRegister(sw, reg, value ^ (0x3Fu << ChipShift(chip)));
-  engine.WriteRegister(sw, reg, value);
-  return true;
+  const bool toggled = engine.WriteRegister(sw, reg, value ^ (0x3Fu << ChipShift(chip)));
+  bool restored = false;
+  for (int tries = 0; tries < kRestoreTries && !restored; ++tries) restored = engine.WriteRegister(sw, reg, value);
+  return toggled && restored;
 }
 
 bool SetAllCodes(PageContext& context, uint32_t pattern) {

@@ -1,5 +1,7 @@
 #include "pages/status/mib_counter_logic.h"
 
+#include <algorithm>
+
 #include "ports_fixture.h"
 
 namespace brisfell::testing {
@@ -69,6 +71,41 @@ TEST_F(MibTest, PortClearTogglesAndRestoresTheSelection) {
   EXPECT_EQ(sw.Register(0x0707), before);
   EXPECT_LT(sw.Register(0x070D + 15), 5000u);  // counting again from zero
   EXPECT_FALSE(sim.engine.IoOpen());
+}
+
+// A clear is done only once the switch held the toggled selection (which is what clears its
+// counters) and holds its own again: a toggle it does not take, or a switch that falls silent
+// before the selection is back, is a failure. On a wire that loses half the frames the
+// selection is put back every time, and a clear called done was one.
+TEST_F(MibTest, PortClearIsVerifiedAndAlwaysPutsTheSelectionBack) {
+  auto& sw = Use(16);
+  const uint32_t before = 0xA000 | (0x15 << 6) | 0x2A;
+  const uint32_t toggled = before ^ (0x3Fu << 6);
+  sw.SetRegister(0x0707, before);
+  sw.SetIgnoredWrites({0x0707});
+  EXPECT_FALSE(MibPortClear(ctx, 0));
+  sw.SetIgnoredWrites({});
+  sw.MuteAfterWriteTo(0x0707);
+  EXPECT_FALSE(MibPortClear(ctx, 0));
+  sw.MuteAfterWriteTo(std::nullopt);
+  sw.SetMuted(false);
+  sw.SetRegister(0x0707, before);
+
+  sim::Faults& faults = sim.segment.GetFaults();
+  faults.seed = 25;
+  faults.dropToSwitches = faults.dropToStation = 0.5;
+  int done = 0;
+  for (int i = 0; i < 25; ++i) {
+    sw.ClearLog();
+    const bool cleared = MibPortClear(ctx, 0);
+    const auto writes = sw.WritesTo(0x0707);
+    EXPECT_EQ(sw.Register(0x0707), before) << i;
+    if (!cleared) continue;
+    ++done;
+    EXPECT_NE(std::find(writes.begin(), writes.end(), toggled), writes.end()) << i;
+  }
+  faults = sim::Faults{};
+  EXPECT_GT(done, 0);
 }
 
 TEST_F(MibTest, PortClearWithoutSelectionOnlyComplains) {
