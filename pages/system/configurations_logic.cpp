@@ -193,7 +193,10 @@ EepromSaveResult SaveToEeprom(PageContext& ctx, const ProgressFn& progress, int 
         failure = kEepromReadFailed;
         break;
       }
-      const uint32_t v = value & row.mask;
+      uint32_t v = value & row.mask;
+      // Where EEPROM byte 0x0C holds the remote-access switch, it is the operator's choice
+      // (made with `access`), not part of the register's image: it stays as it is.
+      if (record->accessControl && address == kEepromRemoteAccess) v = (v & 0xFF00) | low;
       if (static_cast<uint32_t>(low + 256 * high) != v) {
         if (!ctx.engine.WriteEepromByte(index, address, static_cast<uint8_t>(v & 0xFF), kEepromTimeoutMs) ||
             !ctx.engine.WriteEepromByte(index, static_cast<uint16_t>(address + 1),

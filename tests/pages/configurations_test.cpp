@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 
+#include "pages/security/device_security_logic.h"
 #include "ports_fixture.h"
 
 namespace brisfell::testing {
@@ -61,6 +62,13 @@ struct ConfigurationsTest : PortsTest {
     std::vector<uint16_t> regs;
     for (const auto& row : *Record().eepromMap) regs.push_back(static_cast<uint16_t>(row.reg));
     return regs;
+  }
+  // What a save leaves in an image word: the register's bits, except the remote-access byte
+  // 0x0C on the model that keeps it there, which stays `access`.
+  uint32_t Saved(const sim::EmulatedSwitch& sw, const EepromImageRow& row, uint8_t access) const {
+    uint32_t v = sw.Register(static_cast<uint16_t>(row.reg)) & row.mask;
+    if (Record().accessControl && row.address == kEepromRemoteAccess) v = (v & 0xFF00) | access;
+    return v;
   }
   static uint32_t Word(const sim::EmulatedSwitch& sw, uint32_t address) {
     return sw.EepromByte(static_cast<uint16_t>(address)) | sw.EepromByte(static_cast<uint16_t>(address + 1)) << 8;
@@ -382,6 +390,7 @@ TEST_F(ConfigurationsTest, SaveToHardwareAsksFirstExceptOnTheSwitchThatKeepsItsK
     auto& sw = UseVendor(vendor);
     Scramble(sw, MapRegisters());
     const auto eeprom = sw.Eeprom();
+    const uint8_t access = sw.EepromByte(kEepromRemoteAccess);
     const bool asks = vendor != kAccessB16;
     prompt.shown.clear();
     if (asks) {
@@ -402,7 +411,7 @@ TEST_F(ConfigurationsTest, SaveToHardwareAsksFirstExceptOnTheSwitchThatKeepsItsK
     EXPECT_TRUE(prompt.MessageTexts().empty());
     EXPECT_EQ(saved.words, static_cast<int>(Record().eepromMap->size()));
     for (const auto& row : *Record().eepromMap)
-      EXPECT_EQ(Word(sw, row.address), sw.Register(static_cast<uint16_t>(row.reg)) & row.mask) << std::hex << row.reg;
+      EXPECT_EQ(Word(sw, row.address), Saved(sw, row, access)) << std::hex << row.reg;
     EXPECT_FALSE(sw.WasWritten(0x0000)) << "no reset";
     EXPECT_FALSE(sim.engine.IoOpen());
   }
@@ -447,17 +456,34 @@ TEST_F(ConfigurationsTest, SaveToEepromWritesOnlyTheWordsThatDiffer) {
   }
 }
 
+// `access disable` leaves 3 in EEPROM byte 0x0C; on the model that keeps its remote-access
+// switch there, a save must not put register 0x0200's low byte over it. Elsewhere the byte is
+// part of the image (16 ports) or not touched at all (24 ports).
+TEST_F(ConfigurationsTest, TheAccessChoiceSurvivesASaveOnEveryModel) {
+  for (uint32_t vendor : {kCore24, kAccessA16, kAccessB16, 0x6B2D7001u}) {
+    SCOPED_TRACE(vendor);
+    auto& sw = UseVendor(vendor);
+    Scramble(sw, MapRegisters());
+    sw.SetEepromByte(kEepromRemoteAccess, kAccessDisableValue);
+    ASSERT_EQ(SaveToEeprom(ctx).outcome, EepromOutcome::Saved);
+    uint32_t expected = kAccessDisableValue;
+    for (const auto& row : *Record().eepromMap)
+      if (row.address == kEepromRemoteAccess && !Record().accessControl) expected = sw.Register(0x0200) & 0xFF;
+    EXPECT_EQ(sw.EepromByte(kEepromRemoteAccess), expected);
+  }
+}
+
 TEST_F(ConfigurationsTest, HardwareResetAfterSaveToHardwareBringsBackTheSavedSettings) {
   for (uint32_t vendor : {kCore24, kAccessA16, kAccessB16}) {
     SCOPED_TRACE(vendor);
     auto& sw = UseVendor(vendor);
     Scramble(sw, MapRegisters());
     Scramble(sw, ListRegisters());
+    const uint8_t access = sw.EepromByte(kEepromRemoteAccess);
     prompt.answers.push_back(true);
     ASSERT_EQ(SaveToHardware(ctx).outcome, EepromOutcome::Saved);
     std::map<uint16_t, uint32_t> saved;
-    for (const auto& row : *Record().eepromMap)
-      saved[static_cast<uint16_t>(row.reg)] = sw.Register(static_cast<uint16_t>(row.reg)) & row.mask;
+    for (const auto& row : *Record().eepromMap) saved[static_cast<uint16_t>(row.reg)] = Saved(sw, row, access);
     Scramble(sw, MapRegisters());
     Scramble(sw, ListRegisters());
 
