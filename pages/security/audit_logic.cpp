@@ -27,6 +27,7 @@ std::string StationPortText(const PageContext& context) {
 struct AuditReading {
   SwitchRead registers;
   std::optional<uint8_t> accessByte;
+  std::optional<uint16_t> savedKey;  // the key the EEPROM holds, where it keeps one
 };
 
 // Reads every switch at once (each with its own window of gets), then their EEPROM bytes.
@@ -41,6 +42,10 @@ std::vector<AuditReading> ReadForAudit(PageContext& context, const std::vector<i
     for (uint16_t r : FormRegisters(GlobalConfigForm(), *record)) regs.push_back(r);
     reads.push_back({index, regs});
     if (SecurityVariantOf(record).accessControl) bytes.push_back({index, kEepromRemoteAccess});
+    if (const int key = KeyEepromAddress(record); key >= 0 && SecurityVariantOf(record).keySettable) {
+      bytes.push_back({index, static_cast<uint16_t>(key)});
+      bytes.push_back({index, static_cast<uint16_t>(key + 1)});
+    }
   }
   {
     AdapterIo io(engine);
@@ -50,8 +55,16 @@ std::vector<AuditReading> ReadForAudit(PageContext& context, const std::vector<i
   std::vector<AuditReading> out;
   for (SwitchRead& read : reads) {
     AuditReading a;
-    for (const EepromRead& b : bytes)
-      if (b.index == read.index && b.ok) a.accessByte = b.byte;
+    const SwitchRecord* record = engine.GetSwitchRecord(read.index);
+    const int keyAddress = KeyEepromAddress(record);
+    std::optional<uint8_t> keyLow, keyHigh;
+    for (const EepromRead& b : bytes) {
+      if (b.index != read.index || !b.ok) continue;
+      if (b.address == kEepromRemoteAccess) a.accessByte = b.byte;
+      if (b.address == keyAddress) keyLow = b.byte;
+      if (b.address == keyAddress + 1) keyHigh = b.byte;
+    }
+    if (keyLow && keyHigh) a.savedKey = static_cast<uint16_t>(*keyLow | *keyHigh << 8);
     a.registers = std::move(read);
     out.push_back(std::move(a));
   }
@@ -83,7 +96,12 @@ std::vector<AuditFinding> Findings(PageContext& context, const AuditReading& rea
   // The default key counts where it can be changed; elsewhere only the ports can be closed.
   const bool defaultKey = record->AuthKey() == kDefaultAuthKey;
   if (defaultKey && variant.keySettable)
-    add(kAuditDefaultKey, "uses the default key 0x5A3C: anyone on the segment can manage it", "set-key 0xNNNN");
+    add(kAuditDefaultKey, "uses the default key 0x5A3C: anyone on the segment can manage it",
+        "set-key 0xNNNN --yes");  // --yes: and saved to the EEPROM, or it comes back at power-up
+  if (reading.savedKey && *reading.savedKey != record->AuthKey())
+    add(kAuditKeyNotSaved, KeyNotSavedText(record->AuthKey(), *reading.savedKey), "save-eeprom --yes");
+  if (variant.keySettable && KeyEepromAddress(record) >= 0 && !reading.savedKey)
+    unread.push_back("the key saved in the EEPROM");
   const uint32_t allPorts = (1u << std::clamp(record->portCount, 0, kMaxChipPorts)) - 1;
   const bool maskRead = security.ports.read.count(kRegUnauthorisedLow) &&
                         (record->portCount <= 16 || security.ports.read.count(kRegUnauthorisedHigh));

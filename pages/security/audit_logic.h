@@ -14,6 +14,7 @@ namespace brisfell {
 
 // The checks' keywords, in the order a switch's findings are listed.
 inline constexpr const char* kAuditDefaultKey = "default-key";
+inline constexpr const char* kAuditKeyNotSaved = "key-not-saved";  // the EEPROM holds another key
 inline constexpr const char* kAuditEveryPortManages = "management-on-every-port";
 inline constexpr const char* kAuditRemoteAccess = "remote-access";
 inline constexpr const char* kAuditLoopDetectionOff = "loop-detection-off";

@@ -40,6 +40,39 @@ KeyWrite WriteKey(Engine& engine, int sw, uint16_t key) {
   return KeyWrite::kUnconfirmed;
 }
 
+// After a key change on a model whose EEPROM keeps a key: the EEPROM's is read, and when it
+// is not the new one the operator is asked whether to save the new key there (only that
+// word). What happened, for the outcome's note; "" when the EEPROM already holds the key or
+// keeps none.
+std::string OfferKeySave(PageContext& context, int sw, uint16_t key) {
+  const int address = KeyEepromAddress(context.Record());
+  if (address < 0) return "";
+  Engine& engine = context.engine;
+  const uint16_t a = static_cast<uint16_t>(address);
+  uint8_t low = 0, high = 0;
+  {
+    AdapterIo io(engine);
+    if (!engine.ReadEepromByte(sw, a, low, kEepromTimeoutMs) ||
+        !engine.ReadEepromByte(sw, static_cast<uint16_t>(a + 1), high, kEepromTimeoutMs))
+      return "the key saved in the EEPROM could not be read: the new key may live only in the register";
+  }
+  const uint16_t saved = static_cast<uint16_t>(low | high << 8);
+  if (saved == key) return "";
+  const std::string text = KeyNotSavedText(key, saved);
+  if (!context.prompt.AskYesNo(kApplicationTitle, "The " + text.substr(4) + ".\nSave the new key to the EEPROM?",
+                               PromptIcon::Warning))
+    return text + " (save-eeprom saves it)";
+  AdapterIo io(engine);
+  uint8_t checkLow = 0, checkHigh = 0;
+  const bool written =
+      engine.WriteEepromByte(sw, a, static_cast<uint8_t>(key & 0xFF), kEepromTimeoutMs) &&
+      engine.WriteEepromByte(sw, static_cast<uint16_t>(a + 1), static_cast<uint8_t>(key >> 8), kEepromTimeoutMs) &&
+      engine.ReadEepromByte(sw, a, checkLow, kEepromTimeoutMs) &&
+      engine.ReadEepromByte(sw, static_cast<uint16_t>(a + 1), checkHigh, kEepromTimeoutMs) &&
+      static_cast<uint16_t>(checkLow | checkHigh << 8) == key;
+  return written ? "the key is saved in the EEPROM too" : text + "; saving it to the EEPROM failed";
+}
+
 }  // namespace
 
 const FormTable& DeviceSecurityForm() {
@@ -60,6 +93,19 @@ SecurityVariant SecurityVariantOf(const SwitchRecord* record) {
 }
 
 std::string KeyText(uint16_t key) { return Format("0x%04X", key); }
+
+int KeyEepromAddress(const SwitchRecord* record) {
+  if (!record || !record->eepromMap) return -1;
+  for (const EepromImageRow& row : *record->eepromMap)
+    if (row.reg == kRegAuthKey) return static_cast<int>(row.address);
+  return -1;
+}
+
+std::string KeyNotSavedText(uint16_t key, uint16_t saved) {
+  return Format("the key 0x%04X lives only in the register; the EEPROM still holds 0x%04X, which the switch takes "
+                "again at its next power cycle",
+                key, saved);
+}
 
 std::optional<uint16_t> ParseKeyText(const std::string& text) {
   if (text.size() != static_cast<size_t>(kKeyTextLength) || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
@@ -162,6 +208,7 @@ Outcome SetAuthKeyFromText(PageContext& context, const std::string& text) {
   // Every later frame carries the new key, and the next run finds the switch by it.
   std::string note = "key set to " + KeyText(*key);
   if (!context.engine.SaveSwitchDatabaseChecked()) note += "; the switch database could not be saved";
+  if (const std::string saved = OfferKeySave(context, sw, *key); !saved.empty()) note += "; " + saved;
   return Outcome::Done(note);
 }
 

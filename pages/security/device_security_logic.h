@@ -49,6 +49,13 @@ std::string KeyText(uint16_t key);
 // "0x" or "0X" followed by exactly four hexadecimal digits (either case); nothing else.
 std::optional<uint16_t> ParseKeyText(const std::string& text);
 
+// The EEPROM address of the key register's saved image on the switch's model (low byte first),
+// or -1 where the EEPROM keeps no key: a key set there lives only in the register until saved.
+int KeyEepromAddress(const SwitchRecord* record);
+// "the key 0x%04X lives only in the register; the EEPROM still holds 0x%04X, which the switch
+// takes again at its next power cycle"
+std::string KeyNotSavedText(uint16_t key, uint16_t saved);
+
 // The button's caption for a read of the remote-access byte (nullopt: the read failed).
 std::string AccessCaptionFor(std::optional<uint8_t> accessByte);
 
@@ -82,7 +89,9 @@ Outcome UpdateSecurity(PageContext& context, const SecurityState& state, Lockout
 Outcome PressAccessButton(PageContext& context, SecurityState& state);
 
 // The key step alone: `text` is checked as the edit box's, the key register read, and only a
-// different key written; the switch record and the switch database then carry it.
+// different key written; the switch record and the switch database then carry it. Where the
+// EEPROM keeps a key other than the new one, the operator is told and asked whether to save
+// the new key there too.
 Outcome SetAuthKeyFromText(PageContext& context, const std::string& text);
 
 // The access step alone, acting on `state.accessCaption` (asks before disabling). The caption

@@ -8,6 +8,7 @@
 #include "pages/features/feature_forms.h"
 #include "pages/security/audit_logic.h"
 #include "pages/security/device_security_logic.h"
+#include "pages/system/configurations_logic.h"
 #include "ports_fixture.h"
 
 namespace brisfell::testing {
@@ -30,6 +31,7 @@ struct AuditTest : PortsTest {
     std::string verb, arg, value;
     words >> verb >> arg >> value;
     if (verb == "set-key") {
+      prompt.answers = {true};  // and saved to the EEPROM
       ASSERT_EQ(SetAuthKeyFromText(ctx, "0x1234").kind, OutcomeKind::Done);
     } else if (verb == "authorize") {
       SecurityState s = NewSecurityState(ctx);
@@ -95,6 +97,31 @@ TEST_F(AuditTest, FollowingEveryFixLeavesNothingToFind) {
   ASSERT_FALSE(findings.empty());
   for (const auto& f : findings) Apply(f);
   EXPECT_TRUE(AuditSwitches(ctx).empty()) << ::testing::PrintToString(ByMac(AuditSwitches(ctx)));
+}
+
+// A key set but not saved goes back at the next power cycle: set-key says so and offers to
+// save it, and the audit reports it until it is saved.
+TEST_F(AuditTest, AKeyLivingOnlyInTheRegisterIsReportedUntilSaved) {
+  auto& sw = UseVendor(0x6B2D7004);
+  const int index = ctx.Switch();
+  auto checks = [&] {
+    Checks c;
+    for (const auto& f : AuditSwitch(ctx, index)) c.insert(f.check);
+    return c;
+  };
+  prompt.answers = {false};
+  const Outcome set = SetAuthKeyFromText(ctx, "0x1234");
+  ASSERT_EQ(set.kind, OutcomeKind::Done);
+  EXPECT_NE(set.message.find(KeyNotSavedText(0x1234, 0x5A3C)), std::string::npos) << set.message;
+  EXPECT_EQ(prompt.QuestionTexts().size(), 1u);
+  EXPECT_TRUE(checks().count(kAuditKeyNotSaved));
+  ASSERT_EQ(SaveToEeprom(ctx).outcome, EepromOutcome::Saved);
+  EXPECT_FALSE(checks().count(kAuditKeyNotSaved));
+
+  prompt.answers = {true};
+  ASSERT_EQ(SetAuthKeyFromText(ctx, "0x4321").kind, OutcomeKind::Done);
+  EXPECT_EQ(sw.EepromByte(0x6A) | sw.EepromByte(0x6B) << 8, 0x4321);
+  EXPECT_FALSE(checks().count(kAuditKeyNotSaved));
 }
 
 TEST_F(AuditTest, WhatCannotBeReadIsReportedNotPassed) {
