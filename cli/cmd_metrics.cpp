@@ -19,6 +19,13 @@
 namespace brisfell::cli {
 namespace {
 
+// Slow or idle clients must not keep scrapes waiting: every read and write of a connection
+// times out, an idle kept-alive connection is let go soon and serves a few requests at most,
+// and the workers (a fixed number) outnumber the connections a scraper and some stragglers hold.
+constexpr int kMetricsWorkers = 32;
+constexpr time_t kMetricsIoTimeoutS = 2;
+constexpr size_t kMetricsRequestsPerConnection = 10;
+
 // The switches to read: the --switch one, or every switch found.
 std::vector<int> ChosenSwitches(Session& s) {
   if (s.Options().json) throw UsageError("the metrics are Prometheus text; --json does not apply");
@@ -62,6 +69,11 @@ int ServeMetrics(Session& s, const std::string& listen, int scrapes) {
   const std::vector<int> switches = ChosenSwitches(s);
 
   httplib::Server server;
+  server.new_task_queue = [] { return new httplib::ThreadPool(kMetricsWorkers); };
+  server.set_read_timeout(kMetricsIoTimeoutS, 0);
+  server.set_write_timeout(kMetricsIoTimeoutS, 0);
+  server.set_keep_alive_timeout(kMetricsIoTimeoutS);
+  server.set_keep_alive_max_count(kMetricsRequestsPerConnection);
   // The engine does one thing at a time; scrapes arriving together take turns.
   std::mutex engineMutex;
   std::mutex stateMutex;

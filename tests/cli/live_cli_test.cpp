@@ -1,7 +1,11 @@
 // metrics, serve-metrics and watch, run as the built brisfell-cli on the emulated segment.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -79,20 +83,29 @@ TEST_F(LiveCli, MetricsForEverySwitchOrOne) {
   EXPECT_EQ(Run("--sim --json metrics").status, 2);  // the exposition is text only
 }
 
-TEST_F(LiveCli, ServeMetricsAnswersEachScrapeWithAFreshReading) {
-  const std::string command = "cd '" + dir_.string() + "' && '" + BRISFELL_BIN_DIR +
-                              "/brisfell-cli' --sim serve-metrics --listen 127.0.0.1:0 --scrapes 2 2>&1";
-  FILE* child = ::popen(command.c_str(), "r");
-  ASSERT_NE(child, nullptr);
+// Starts serve-metrics for `scrapes` scrapes; the port it listens on (0 when it did not say).
+int StartServer(const std::string& dir, int scrapes, FILE*& child) {
+  const std::string command = "cd '" + dir + "' && '" + BRISFELL_BIN_DIR +
+                              "/brisfell-cli' --sim serve-metrics --listen 127.0.0.1:0 --scrapes " +
+                              std::to_string(scrapes) + " 2>&1";
+  child = ::popen(command.c_str(), "r");
+  if (!child) return 0;
   // The first line names the port; the socket listens before it is printed.
   char buffer[256] = {};
-  ASSERT_NE(std::fgets(buffer, sizeof buffer, child), nullptr);
+  if (!std::fgets(buffer, sizeof buffer, child)) return 0;
   const std::string line = buffer;
   const size_t colon = line.rfind(':');
   const size_t slash = line.find("/metrics");
-  ASSERT_TRUE(line.find("serving metrics of 5 switches on http://127.0.0.1:") == 0) << line;
-  ASSERT_NE(slash, std::string::npos);
-  const int port = std::stoi(line.substr(colon + 1, slash - colon - 1));
+  EXPECT_TRUE(line.find("serving metrics of 5 switches on http://127.0.0.1:") == 0) << line;
+  if (slash == std::string::npos || colon == std::string::npos || colon > slash) return 0;
+  return std::stoi(line.substr(colon + 1, slash - colon - 1));
+}
+
+TEST_F(LiveCli, ServeMetricsAnswersEachScrapeWithAFreshReading) {
+  FILE* child = nullptr;
+  const int port = StartServer(dir_.string(), 2, child);
+  ASSERT_NE(child, nullptr);
+  ASSERT_GT(port, 0);
 
   httplib::Client client("127.0.0.1", port);
   std::vector<std::string> bodies;
@@ -121,6 +134,38 @@ TEST_F(LiveCli, ServeMetricsAnswersEachScrapeWithAFreshReading) {
   ASSERT_EQ(before.size(), 1u);
   ASSERT_EQ(after.size(), 1u);
   EXPECT_GT(after[0].value, before[0].value);
+}
+
+// Twelve clients that open a connection and never finish their request hold it while a scrape
+// comes: the scrape is answered all the same (the client gives up after 4 s, before a 5 s
+// read time-out could free a worker held by one of them).
+TEST_F(LiveCli, ServeMetricsAnswersWhileSlowClientsHoldConnections) {
+  FILE* child = nullptr;
+  const int port = StartServer(dir_.string(), 1, child);
+  ASSERT_NE(child, nullptr);
+  ASSERT_GT(port, 0);
+  std::vector<int> held;
+  for (int i = 0; i < 12; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+    const std::string partial = "GET /metrics HTTP/1.1\r\nHost: slow\r\n";
+    ASSERT_EQ(::send(fd, partial.data(), partial.size(), 0), static_cast<ssize_t>(partial.size()));
+    held.push_back(fd);
+  }
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(4, 0);
+  const httplib::Result res = client.Get("/metrics");
+  for (const int fd : held) ::close(fd);
+  ASSERT_TRUE(res) << httplib::to_string(res.error());
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(WellFormed(res->body).Named("brisfell_up").size(), 5u);
+  const int status = ::pclose(child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(LiveCli, ServeMetricsRefusesABadAddress) {
