@@ -2,6 +2,8 @@
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <optional>
+#include <utility>
 
 #include "pages/common/report_list.h"
 #include "pages/vlan/tag_control_logic.h"
@@ -10,7 +12,7 @@
 
 namespace brisfell {
 
-TagControlPage::TagControlPage(PageContext& context) : Page(context, "Tag Control") {}
+TagControlPage::TagControlPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "Tag Control") {}
 
 void TagControlPage::BuildControls(QWidget* window) {
   window_ = window;
@@ -31,17 +33,32 @@ void TagControlPage::BuildControls(QWidget* window) {
 }
 
 void TagControlPage::Refresh() {
-  if (!list_) return;
+  if (!list_ || Busy()) return;
   ClearReportList(list_);
-  BusyWhileReady busy(context_);
-  Table table;
-  if (RefreshTagControl(context_, table).kind == OutcomeKind::Done) FillReportList(list_, table);
+  if (!Ready()) return;
+  Run(
+      Reading(),
+      [](PageContext& c) {
+        Table table;
+        const Outcome outcome = RefreshTagControl(c, table);
+        return std::make_pair(outcome, std::move(table));
+      },
+      [this](std::pair<Outcome, Table> read) {
+        if (read.first.kind == OutcomeKind::Done) FillReportList(list_, read.second);
+        if (read.first.kind == OutcomeKind::ReadFailed) ShowFailure("Refresh", read.first.message);
+      });
 }
 
 void TagControlPage::Config(bool fromButton) {
-  if (!TagConfigRequested(context_, SelectionMark(list_), fromButton)) return;
-  TagUntagDialog dialog(context_, window_);
-  if (runDialog_(dialog)) Refresh();
+  OpenDialogAfterRead(
+      [mark = SelectionMark(list_), fromButton](PageContext& c) -> std::optional<TagDialogState> {
+        if (!TagConfigRequested(c, mark, fromButton)) return std::nullopt;
+        return OpenTagDialog(c);
+      },
+      [this](const TagDialogState& state) { return new TagUntagDialog(state, window_); },
+      [](const TagUntagDialog& dialog) {
+        return [state = dialog.State(), mode = dialog.Mode()](PageContext& c) { return ApplyTagDialog(c, state, mode); };
+      });
 }
 
 }  // namespace brisfell
