@@ -127,13 +127,17 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
     }
   }
 
-  // A page while its reads are under way: the engine thread is held after a dozen reads of
-  // the Port Status page of switch 0, pictured, and let go.
+  // A page while its reads are under way: the engine thread is held after the first read of
+  // the Port Status page of switch 0 (answered or not, on a lossy wire too), pictured, and
+  // let go.
   window.SelectSwitch(0);
   jobs.WaitIdle();
-  jobs.HoldAfterReads(12);
+  jobs.HoldAfterReads(1);
   window.CurrentHost()->ShowPage(1);
-  jobs.WaitHeld();
+  if (!jobs.WaitHeld()) {
+    error = "The Port Status page read nothing.";
+    return false;
+  }
   const bool busyShot = Save(window, dir, "sw0-status-1-port-status-busy.png", written, error);
   jobs.Release();
   jobs.WaitIdle();

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <type_traits>
 
 #include "pages/common/page_context.h"
@@ -61,12 +62,30 @@ class Page {
   template <class Work, class Done>
   void Run(const QString& doing, Work work, Done done, JobSlot::Options options = {});
 
+  // Run for logic that fills a state (a table, a form): `logic(context, state)` works on a copy
+  // of `state` on the engine thread; `done(result, state)` gets its result and the copy back.
+  template <class State, class Logic, class Done>
+  void RunWith(const QString& doing, State state, Logic logic, Done done, JobSlot::Options options = {});
+
   // A dialog the page opens once a read is done: `open` (engine thread) reads what it shows
   // and gives a std::optional state (none: no dialog); `make` (here) builds the dialog from it
   // as a child of the page; after OK, `apply` (here) turns the dialog's choices into the work
   // that writes them (engine thread), and the page refreshes when that is done.
   template <class Open, class Make, class Apply>
   void OpenDialogAfterRead(Open open, Make make, Apply apply);
+  // The same for the dialog of the list row at the selection `mark` (-1: none):
+  // `requested(context, mark, fromButton)` lets it open (saying so when nothing is selected
+  // and a button asked), `open(context)` reads what it shows.
+  template <class State, class Make, class Apply>
+  void OpenRowDialog(int mark, bool fromButton, bool (*requested)(PageContext&, int, bool),
+                     State (*open)(PageContext&), Make make, Apply apply) {
+    OpenDialogAfterRead(
+        [mark, fromButton, requested, open](PageContext& context) -> std::optional<State> {
+          if (!requested(context, mark, fromButton)) return std::nullopt;
+          return open(context);
+        },
+        std::move(make), std::move(apply));
+  }
   // The same for a dialog that reads nothing before it opens.
   template <class Make, class Apply>
   void ShowDialog(Make make, Apply apply);
@@ -112,6 +131,18 @@ void Page::Run(const QString& doing, Work work, Done done, JobSlot::Options opti
         }
       },
       std::move(done), std::move(options));
+}
+
+template <class State, class Logic, class Done>
+void Page::RunWith(const QString& doing, State state, Logic logic, Done done, JobSlot::Options options) {
+  Run(
+      doing,
+      [state = std::move(state), logic = std::move(logic)](PageContext& context) mutable {
+        auto result = logic(context, state);
+        return std::make_pair(std::move(result), std::move(state));
+      },
+      [done = std::move(done)](auto filled) mutable { done(std::move(filled.first), std::move(filled.second)); },
+      std::move(options));
 }
 
 template <class Make, class Apply>

@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <optional>
-#include <utility>
 
 #include "pages/common/report_list.h"
 #include "pages/ports/port_config_dialog.h"
@@ -44,28 +43,18 @@ void PortConfigPage::Refresh() {
   if (!list_ || Busy()) return;
   ClearReportList(list_);
   if (!Ready()) return;
-  Run(
-      Reading(),
-      [](PageContext& c) {
-        Table table;
-        const bool ok = RefreshPortConfig(c, table);
-        return std::make_pair(ok, std::move(table));
-      },
-      [this](std::pair<bool, Table> read) {
-        if (read.first) {
-          FillReportList(list_, read.second);
-        } else {
-          ShowFailure("Refresh");
-        }
-      });
+  RunWith(Reading(), Table{}, [](PageContext& c, Table& table) { return RefreshPortConfig(c, table); },
+          [this](bool ok, const Table& table) {
+            if (ok) {
+              FillReportList(list_, table);
+            } else {
+              ShowFailure("Refresh");
+            }
+          });
 }
 
 void PortConfigPage::ConfigPort(bool fromButton) {
-  OpenDialogAfterRead(
-      [mark = SelectionMark(list_), fromButton](PageContext& c) -> std::optional<PortDialogState> {
-        if (!PortConfigRequested(c, mark, fromButton)) return std::nullopt;
-        return OpenPortDialog(c);
-      },
+  OpenRowDialog(SelectionMark(list_), fromButton, PortConfigRequested, OpenPortDialog,
       [this](const PortDialogState& state) { return new PortConfigDialog(state, window_); },
       [](const PortConfigDialog& dialog) {
         return [state = dialog.State(), chosen = dialog.Choices()](PageContext& c) {

@@ -86,18 +86,12 @@ void DeviceSecurityPage::Refresh() {
   if (!view_ || !Ready() || Busy()) return;
   // Choices not yet written stay where a read fails.
   Collect();
-  Run(
-      Reading(),
-      [state = state_](PageContext& c) mutable {
-        const Outcome outcome = RefreshSecurity(c, state);
-        return std::make_pair(outcome, std::move(state));
-      },
-      [this](std::pair<Outcome, SecurityState> read) {
-        last_ = read.first;
-        state_ = std::move(read.second);
-        Show();
-        Report(last_, "Refresh");
-      });
+  RunWith(Reading(), state_, RefreshSecurity, [this](const Outcome& outcome, SecurityState state) {
+    last_ = outcome;
+    state_ = std::move(state);
+    Show();
+    Report(last_, "Refresh");
+  });
 }
 
 void DeviceSecurityPage::Update() {
@@ -114,18 +108,12 @@ void DeviceSecurityPage::Update() {
 void DeviceSecurityPage::PressAccess() {
   if (!view_ || !Ready() || Busy()) return;
   Collect();
-  Run(
-      Writing(),
-      [state = state_](PageContext& c) mutable {
-        const Outcome outcome = PressAccessButton(c, state);
-        return std::make_pair(outcome, std::move(state.accessCaption));
-      },
-      [this](std::pair<Outcome, std::string> pressed) {
-        last_ = pressed.first;
-        state_.accessCaption = std::move(pressed.second);
-        access_->setText(QString::fromStdString(state_.accessCaption));
-        Report(last_, "Access");
-      });
+  RunWith(Writing(), state_, PressAccessButton, [this](const Outcome& outcome, const SecurityState& pressed) {
+    last_ = outcome;
+    state_.accessCaption = pressed.accessCaption;
+    access_->setText(QString::fromStdString(state_.accessCaption));
+    Report(last_, "Access");
+  });
 }
 
 void DeviceSecurityPage::Report(const Outcome& outcome, const char* action) {

@@ -157,11 +157,7 @@ void MibCounterPage::Act(bool (*action)(PageContext&)) {
 }
 
 void MibCounterPage::Config(bool fromButton) {
-  OpenDialogAfterRead(
-      [mark = SelectionMark(list_), fromButton](PageContext& c) -> std::optional<MibConfigState> {
-        if (!MibConfigRequested(c, mark, fromButton)) return std::nullopt;
-        return OpenMibConfig(c);
-      },
+  OpenRowDialog(SelectionMark(list_), fromButton, MibConfigRequested, OpenMibConfig,
       [this](const MibConfigState& state) { return new MibCounterConfigDialog(state, window_); },
       [](const MibCounterConfigDialog& dialog) {
         return [state = dialog.State(), codes = dialog.Codes()](PageContext& c) { return ApplyMibConfig(c, state, codes); };

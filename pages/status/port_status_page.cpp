@@ -2,7 +2,6 @@
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-#include <utility>
 
 #include "pages/common/report_list.h"
 #include "pages/status/port_status_logic.h"
@@ -40,19 +39,14 @@ bool PortStatusPage::Read(bool automatic) {
   }
   // The timer's refreshes keep the list until the new one is there.
   if (!automatic) ClearReportList(list_);
-  Run(
-      Reading(),
-      [](PageContext& c) {
-        Table table;
-        const bool ok = RefreshPortStatus(c, table);
-        return std::make_pair(ok, std::move(table));
-      },
-      [this, automatic](std::pair<bool, Table> read) {
+  RunWith(
+      Reading(), Table{}, [](PageContext& c, Table& table) { return RefreshPortStatus(c, table); },
+      [this, automatic](bool ok, const Table& table) {
         const ListPlace place(list_);
         ClearReportList(list_);
-        lastOk_ = read.first;
+        lastOk_ = ok;
         if (lastOk_) {
-          FillReportList(list_, read.second);
+          FillReportList(list_, table);
           if (automatic) place.Restore();
           ClearNotice();
         } else {

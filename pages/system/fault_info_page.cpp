@@ -50,17 +50,11 @@ void FaultInfoPage::BuildControls(QWidget* window) {
 
 void FaultInfoPage::Refresh() {
   if (!refresh_ || !Ready() || Busy()) return;
-  Run(
-      Reading(),
-      [info = info_](PageContext& c) mutable {
-        const Outcome outcome = RefreshFaultInfo(c, info);
-        return std::make_pair(outcome, std::move(info));
-      },
-      [this](std::pair<Outcome, FaultInfo> read) {
-        info_ = std::move(read.second);
-        Show();
-        if (read.first.kind == OutcomeKind::ReadFailed) ShowFailure("Refresh", read.first.message);
-      });
+  RunWith(Reading(), info_, RefreshFaultInfo, [this](const Outcome& outcome, FaultInfo info) {
+    info_ = std::move(info);
+    Show();
+    if (outcome.kind == OutcomeKind::ReadFailed) ShowFailure("Refresh", outcome.message);
+  });
 }
 
 void FaultInfoPage::Show() {

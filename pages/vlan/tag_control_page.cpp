@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <optional>
-#include <utility>
 
 #include "pages/common/report_list.h"
 #include "pages/vlan/tag_control_logic.h"
@@ -36,25 +35,15 @@ void TagControlPage::Refresh() {
   if (!list_ || Busy()) return;
   ClearReportList(list_);
   if (!Ready()) return;
-  Run(
-      Reading(),
-      [](PageContext& c) {
-        Table table;
-        const Outcome outcome = RefreshTagControl(c, table);
-        return std::make_pair(outcome, std::move(table));
-      },
-      [this](std::pair<Outcome, Table> read) {
-        if (read.first.kind == OutcomeKind::Done) FillReportList(list_, read.second);
-        if (read.first.kind == OutcomeKind::ReadFailed) ShowFailure("Refresh", read.first.message);
-      });
+  RunWith(Reading(), Table{}, [](PageContext& c, Table& table) { return RefreshTagControl(c, table); },
+          [this](const Outcome& outcome, const Table& table) {
+            if (outcome.kind == OutcomeKind::Done) FillReportList(list_, table);
+            if (outcome.kind == OutcomeKind::ReadFailed) ShowFailure("Refresh", outcome.message);
+          });
 }
 
 void TagControlPage::Config(bool fromButton) {
-  OpenDialogAfterRead(
-      [mark = SelectionMark(list_), fromButton](PageContext& c) -> std::optional<TagDialogState> {
-        if (!TagConfigRequested(c, mark, fromButton)) return std::nullopt;
-        return OpenTagDialog(c);
-      },
+  OpenRowDialog(SelectionMark(list_), fromButton, TagConfigRequested, OpenTagDialog,
       [this](const TagDialogState& state) { return new TagUntagDialog(state, window_); },
       [](const TagUntagDialog& dialog) {
         return [state = dialog.State(), mode = dialog.Mode()](PageContext& c) { return ApplyTagDialog(c, state, mode); };

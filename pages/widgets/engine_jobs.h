@@ -137,8 +137,9 @@ class EngineJobs : public QObject {
   // The engine thread stops after the next `reads` reads (whichever jobs make them), until
   // Release.
   void HoldAfterReads(int reads);
-  // Delivers results until the engine thread has stopped at the hold.
-  void WaitHeld();
+  // Delivers results until the engine thread has stopped at the hold; false (and the hold
+  // dropped) when everything was done without that many reads.
+  bool WaitHeld();
   void Release();
 
  private:

@@ -28,15 +28,11 @@ void FormPage::Refresh() {
   if (!view_ || !Ready() || Busy()) return;
   // Choices not yet written stay where a read fails, as on every form page.
   view_->Collect(state_);
-  Run(
-      Reading(),
-      [table = &table_, state = state_](PageContext& c) mutable {
-        const Outcome outcome = FormRefresh(c, *table, state);
-        return std::make_pair(outcome, std::move(state));
-      },
-      [this](std::pair<Outcome, FormState> read) {
-        last_ = read.first;
-        state_ = std::move(read.second);
+  RunWith(
+      Reading(), state_, [table = &table_](PageContext& c, FormState& state) { return FormRefresh(c, *table, state); },
+      [this](const Outcome& outcome, FormState state) {
+        last_ = outcome;
+        state_ = std::move(state);
         view_->Show(state_);
         ShowExtra();
         Report(last_, "Refresh");

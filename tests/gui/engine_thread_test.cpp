@@ -103,7 +103,7 @@ TEST_F(EngineJobsTest, AJobWaitingIsDroppedAndOneRunningStopsBetweenFrames) {
   hooks.ended = [&](const JobEnd& end) { waitingEnd = end; };
   const auto waiting = jobs->Run(
       nullptr, [&](JobControl&) { waitingRan = true; }, [](bool, const JobEnd&) {}, hooks);
-  jobs->WaitHeld();
+  ASSERT_TRUE(jobs->WaitHeld());
   jobs->Cancel(waiting);
   jobs->Cancel(running);
   EXPECT_FALSE(jobs->Idle());
@@ -131,7 +131,7 @@ TEST_F(EngineJobsTest, AResultIsDeliveredOnlyWhileItsOwnerExists) {
     bool delivered = false;
     jobs->HoldAfterReads(1);
     jobs->Run(owner, ReadPortStatus(jobs->EngineContext(ctx)), [&](bool, const JobEnd&) { delivered = true; });
-    jobs->WaitHeld();
+    ASSERT_TRUE(jobs->WaitHeld());
     if (ownerGoes) delete owner;
     jobs->Release();
     jobs->WaitIdle();
@@ -318,7 +318,7 @@ TEST(EngineThreadTest, APageShowsItIsBusyWhileTheRestOfTheWindowGoesOnAndCanBeCa
   const size_t before = s.segment.FramesFromStation();
   s.Jobs().HoldAfterReads(5);
   page.RefreshButton()->click();
-  s.Jobs().WaitHeld();
+  ASSERT_TRUE(s.Jobs().WaitHeld());
   QApplication::sendPostedEvents();
 
   EXPECT_TRUE(page.Busy());
@@ -359,7 +359,7 @@ TEST(EngineThreadTest, AResultReachesOnlyThePageItWasStartedFor) {
   // The first window's refresh has read all its registers when the engine thread is held.
   s.Jobs().HoldAfterReads(30);
   page.RefreshButton()->click();
-  s.Jobs().WaitHeld();
+  ASSERT_TRUE(s.Jobs().WaitHeld());
   QPointer<QWidget> first = page.Window();
   // The operator goes to another tab and back: a second window of the same page, whose own
   // refresh is held after its first read.
@@ -369,7 +369,7 @@ TEST(EngineThreadTest, AResultReachesOnlyThePageItWasStartedFor) {
   ASSERT_NE(page.Window(), nullptr);
   s.Jobs().HoldAfterReads(1);
   s.Jobs().Release();
-  s.Jobs().WaitHeld();
+  ASSERT_TRUE(s.Jobs().WaitHeld());
   // The first window's result has come back by now, and went nowhere: the new window still
   // waits for its own.
   EXPECT_EQ(page.List()->topLevelItemCount(), 0);
@@ -390,7 +390,7 @@ TEST(EngineThreadTest, ADialogOpensOnlyWhenItsReadIsDone) {
   page.SetDialogRunner([&](QDialog&) { return opened = true, false; });
   s.Jobs().HoldAfterReads(1);
   page.ConfigButton()->click();
-  s.Jobs().WaitHeld();
+  ASSERT_TRUE(s.Jobs().WaitHeld());
   QApplication::sendPostedEvents();
   EXPECT_FALSE(opened);
   EXPECT_TRUE(page.Busy());

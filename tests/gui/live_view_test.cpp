@@ -254,7 +254,7 @@ TEST(AutoRefreshTest, RunsOnlyWhileOnAndEndsWithThePage) {
   s.rig->jobs->HoldAfterReads(5);
   frames = s.segment.FramesFromStation();
   EXPECT_TRUE(live->Tick());
-  s.rig->jobs->WaitHeld();
+  ASSERT_TRUE(s.rig->jobs->WaitHeld());
   EXPECT_TRUE(page.Busy());
   EXPECT_FALSE(live->Tick());
   EXPECT_FALSE(live->Tick());
