@@ -88,9 +88,11 @@ struct CheckedFile {
 CheckedFile ReadChecked(const std::string& path) {
   CheckedFile c;
   c.details["file"] = path;
-  const auto parse = ReadConfigFile(path);
+  std::string why;
+  const auto parse = ReadConfigFile(path, why);
   if (!parse) {
-    c.error = std::string(kOpenFileFailed) + " (" + path + ")";
+    c.error = std::string(kOpenFileFailed) + " " + why;
+    c.details["problem"] = why;
   } else if (!parse->file) {
     c.error = std::string(kInvalidFileFormat) + " " + path + ": " + parse->problem;
     c.details["problem"] = parse->problem;
@@ -191,7 +193,7 @@ int Show(Session& s, const std::string& path) {
   Table t{{"Register", "Holds", "Saved", "Mask", "Default"}, {}};
   for (const auto& e : c.file->entries) {
     const uint16_t reg = static_cast<uint16_t>(e.reg & 0xFFFF);
-    t.rows.push_back({Hex(reg), ConfigRegisterMeaning(reg), Hex(e.value), Hex(e.mask), Hex(e.factoryDefault)});
+    t.rows.push_back({Hex(reg), RegisterCaption(reg), Hex(e.value), Hex(e.mask), Hex(e.factoryDefault)});
   }
   s.out().List("entries", t, EntrySchema(), [&](size_t row, Json& j) {
     j["fields"] = ConfigRegisterFields(static_cast<uint16_t>(c.file->entries[row].reg & 0xFFFF));
@@ -225,7 +227,7 @@ int Diff(Session& s, const std::string& path) {
   Table t{{"Register", "Holds", "Mask", "File", "Switch"}, {}};
   for (const auto& x : r.differences) {
     const uint16_t reg = static_cast<uint16_t>(x.entry.reg & 0xFFFF);
-    t.rows.push_back({Hex(reg), ConfigRegisterMeaning(reg), Hex(x.entry.mask), Hex(x.entry.value & x.entry.mask),
+    t.rows.push_back({Hex(reg), RegisterCaption(reg), Hex(x.entry.mask), Hex(x.entry.value & x.entry.mask),
                       Hex(x.current & x.entry.mask)});
     // Few rows: the page captions of the register's bits fit beside them.
     std::string captions;

@@ -8,13 +8,12 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <thread>
 
 #include "cli/cli.h"
+#include "engine/safe_file.h"
 #include "pages/status/metrics_logic.h"
 
 namespace brisfell::cli {
@@ -29,35 +28,17 @@ std::vector<int> ChosenSwitches(Session& s) {
   return all;
 }
 
-// Written beside the target and renamed over it, so a collector never reads half a file.
-bool WriteAtomically(const std::string& path, const std::string& text, std::string& why) {
-  const std::string temp = path + ".tmp." + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-      why = "cannot write " + temp;
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    why = "cannot rename " + temp + " to " + path;
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
 int Metrics(Session& s, const std::string& output) {
   const std::string text = CollectMetrics(s.engine(), ChosenSwitches(s));
   if (output.empty()) {
     std::cout << text << std::flush;
     return kExitOk;
   }
+  // Written beside the target and renamed over it, so a collector never reads half a file;
+  // readable as the umask allows, since a collector of another user reads it.
   std::string why;
-  if (!WriteAtomically(output, text, why)) throw Failure(why);
+  if (!ReplaceFile(output, reinterpret_cast<const uint8_t*>(text.data()), text.size(), why, FileAccess::Shared))
+    throw Failure("cannot write the metrics: " + why);
   return kExitOk;
 }
 

@@ -244,7 +244,7 @@ Engine* Session::OpenEngine() {
   if (!options_.pcapPath.empty()) {
     impl_->pcapWriter = std::make_unique<sim::PcapWriter>();
     if (!impl_->pcapWriter->Open(options_.pcapPath)) {
-      Error("cannot record to " + options_.pcapPath + ": " + impl_->pcapWriter->LastError());
+      Error("cannot record to " + impl_->pcapWriter->LastError());  // the error starts with the path
       return nullptr;
     }
     // Sent frames are stamped on the session's clock, like the capture headers of the

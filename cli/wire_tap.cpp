@@ -2,26 +2,11 @@
 
 #include <cstring>
 
-#include "engine/byte_order.h"
 #include "engine/engine.h"
 #include "engine/frames.h"
 #include "engine/registers.h"
 
 namespace brisfell::cli {
-namespace {
-
-bool IsRrcp(const uint8_t* f, size_t n) {
-  return n >= 20 && f[12] == rrcp::kEtherTypeHigh && f[13] == rrcp::kEtherTypeLow && f[14] == rrcp::kProtocol;
-}
-uint16_t RegisterOf(const uint8_t* f) { return LoadLe16(f + 18); }
-uint32_t ValueOf(const uint8_t* f) { return LoadLe32(f + 20); }
-Mac Bytes6(const uint8_t* p) {
-  Mac m{};
-  std::memcpy(m.data(), p, 6);
-  return m;
-}
-
-}  // namespace
 
 // The real driver's handle, plus the replies the shadow owes this handle.
 struct WireTap::Handle : AdapterHandle {
@@ -64,12 +49,11 @@ bool WireTap::SetNumWrites(AdapterHandle& adapter, int count) {
 
 bool WireTap::SendPacket(AdapterHandle& adapter, Packet& packet) {
   Handle* h = Own(adapter);
-  const uint8_t* f = packet.buffer;
-  const size_t n = f ? packet.length : 0;
-  if (IsRrcp(f, n) && f[15] == rrcp::kOpSet && n >= 24) {
-    const Mac to = Bytes6(f);
-    const uint16_t reg = RegisterOf(f);
-    const uint32_t value = ValueOf(f);
+  const auto f = DecodeFrame(packet.buffer, packet.buffer ? packet.length : 0);
+  if (f && f->opcode == rrcp::kOpSet) {
+    const Mac& to = f->destination;
+    const uint16_t reg = f->reg;
+    const uint32_t value = f->value;
     const bool eepromRead = reg == kRegEepromControl && (value & kEepromReadCommand);
     if (eepromRead) {
       const auto held = eepromShadow_.find({to, static_cast<uint16_t>(value & kEepromAddressMask)});
@@ -77,7 +61,7 @@ bool WireTap::SendPacket(AdapterHandle& adapter, Packet& packet) {
         // A byte this run wrote (held back): the command completes at once with that byte, as
         // the chip would have read it back.
         shadow_[{to, kRegEepromControl}] = value & kEepromCommandMask;
-        shadow_[{to, kRegEepromData}] = static_cast<uint32_t>(held->second) << 8;
+        shadow_[{to, kRegEepromData}] = reg_bit::kEepromByteRead.With(0, held->second);
         return true;
       }
       // The chip answers the EEPROM registers itself from here on.
@@ -96,11 +80,10 @@ bool WireTap::SendPacket(AdapterHandle& adapter, Packet& packet) {
         return true;
       }
     }
-  } else if (dryRun_ && IsRrcp(f, n) && f[15] == rrcp::kOpGet) {
-    const auto held = shadow_.find({Bytes6(f), RegisterOf(f)});
+  } else if (dryRun_ && f && f->opcode == rrcp::kOpGet) {
+    const auto held = shadow_.find({f->destination, f->reg});
     if (held != shadow_.end()) {
-      const Frame reply = BuildGetReply(Bytes6(f + 6), held->first.first, {f[16], f[17]}, held->first.second,
-                                        held->second);
+      const Frame reply = BuildGetReply(f->source, f->destination, f->key, f->reg, held->second);
       h->owed.emplace_back(reply.begin(), reply.end());
       return true;
     }

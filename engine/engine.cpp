@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/byte_order.h"
 #include "engine/frames.h"
 
 namespace brisfell {
@@ -252,8 +253,7 @@ bool Engine::LookUpVendor(SwitchRecord& record) {
       read = ReadEepromByte(record.index, static_cast<uint16_t>(26 + i), b[i], kEepromTimeoutMs);
     if (!read) return false;
   }
-  const uint32_t v = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                     static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+  const uint32_t v = LoadLe32(b);  // lowest byte at the lowest address
   if ((v >> 16) == kKnownMakerCode) record.vendorId = v;
   return true;
 }

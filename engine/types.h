@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/byte_order.h"
+
 namespace brisfell {
 
 using Mac = std::array<uint8_t, 6>;
@@ -16,9 +18,11 @@ using KeyBytes = std::array<uint8_t, 2>;
 constexpr uint16_t kDefaultAuthKey = 0x5A3C;
 constexpr KeyBytes kDefaultKeyBytes = {0x5A, 0x3C};
 
-inline uint16_t KeyValue(const KeyBytes& k) { return static_cast<uint16_t>(k[0] << 8 | k[1]); }
+inline uint16_t KeyValue(const KeyBytes& k) { return LoadBe16(k.data()); }
 inline KeyBytes KeyBytesOf(uint16_t key) {
-  return {static_cast<uint8_t>(key >> 8), static_cast<uint8_t>(key & 0xFF)};
+  KeyBytes k{};
+  StoreBe16(k.data(), key);
+  return k;
 }
 
 // "%02X:%02X:%02X:%02X:%02X:%02X" with the given separator.

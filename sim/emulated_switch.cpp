@@ -1,22 +1,29 @@
 #include "sim/emulated_switch.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "engine/byte_order.h"
 
 namespace brisfell::sim {
 namespace {
 
-constexpr int kCountersPerPort = 3;
+namespace pf = port_field;
 
-uint16_t Get16(const uint8_t* p) { return LoadLe16(p); }
-uint32_t Get32(const uint8_t* p) { return LoadLe32(p); }
-
-uint8_t PortStatusByte(const PortState& p) {
-  const uint8_t speed = p.speed == 1000 ? 2 : p.speed == 100 ? 1 : 0;
-  return static_cast<uint8_t>(speed | (p.fullDuplex ? 0x04 : 0) | (p.link ? 0x10 : 0) | (p.flowControl ? 0x60 : 0));
+// A port's share of its PortStatus register, as chip port 0 (the low byte) has it.
+uint32_t PortStatusByte(const PortState& p) {
+  uint32_t v = pf::kStatusSpeed.With(0, 0, p.speed == 1000 ? 2 : p.speed == 100 ? 1 : 0);
+  v = pf::kStatusFullDuplex.With(v, 0, p.fullDuplex);
+  v = pf::kStatusLink.With(v, 0, p.link);
+  return pf::kStatusFlowControl.With(v, 0, p.flowControl ? 3 : 0);
 }
+
+bool IsStatusRegister(uint16_t r) { return RoleOf(r) == RegisterRole::Status; }
+bool IsCounter(uint16_t r) { return RoleOf(r) == RegisterRole::Counter; }
+
+// Which counter of which chip port a MibCounter register is.
+int CounterIndex(uint16_t r) { return (r - kRegMibCounter1) / kMibCounterSpan; }
+int CounterPort(uint16_t r) { return (r - kRegMibCounter1) % kMibCounterSpan; }
+uint16_t CounterRegister(int counter, int chipPort) { return pf::kMibCounter[counter].Register(chipPort); }
 
 }  // namespace
 
@@ -38,21 +45,19 @@ EmulatedSwitch::EmulatedSwitch(const SwitchSetup& desc, Clock* clock)
   LoadPowerOnDefaults();
   ports_ = desc.ports;
   for (int k = 0; k < kMaxChipPorts; ++k) StorePortStatus(k);
-  uint16_t interface = 0;
-  if (desc.tbiPorts & (1u << 24)) interface |= 0x0004;
-  if (desc.tbiPorts & (1u << 25)) interface |= 0x0008;
-  registers_[reg::kPortInterface] = interface;
-  registers_[reg::kLoopPorts] = static_cast<uint16_t>(desc.loopPorts);
-  registers_[reg::kFaultStatus] = desc.faultStatus;
-  registers_[reg::kIgmpRouterPorts] = static_cast<uint16_t>(desc.igmpRouterPorts);
-  registers_[reg::kAuthKey] = desc.key;
+  uint32_t interface = reg_bit::kTbiPort24.With(0, (desc.tbiPorts >> 24) & 1);
+  interface = reg_bit::kTbiPort25.With(interface, (desc.tbiPorts >> 25) & 1);
+  registers_[kRegPortInterface] = static_cast<uint16_t>(interface);
+  registers_[kRegLoopPorts] = static_cast<uint16_t>(desc.loopPorts);
+  registers_[kRegFaultStatus] = desc.faultStatus;
+  registers_[kRegIgmpRouterPorts] = static_cast<uint16_t>(desc.igmpRouterPorts);
+  registers_[kRegAuthKey] = desc.key;
   for (const auto& [r, v] : desc.registers) SetRegister(r, v);
 
   // The EEPROM holds what saving these registers would write, so that a hardware reset of a
   // switch nobody touched changes nothing.
   BuildEepromImage();
-  for (int i = 0; i < 4; ++i)
-    eeprom_[eeprom::kVendorCopy + i] = static_cast<uint8_t>(EepromVendorId(desc) >> (8 * i));
+  StoreLe32(eeprom_.data() + kEepromVendorCopy, EepromVendorId(desc));
   for (const auto& [address, byte] : desc.eeprom)
     if (address < kEepromSize) eeprom_[address] = byte;
 
@@ -62,7 +67,7 @@ EmulatedSwitch::EmulatedSwitch(const SwitchSetup& desc, Clock* clock)
 }
 
 uint16_t EmulatedSwitch::Key() const {
-  auto it = registers_.find(reg::kAuthKey);
+  auto it = registers_.find(kRegAuthKey);
   return it == registers_.end() ? 0 : it->second;
 }
 
@@ -74,18 +79,11 @@ void EmulatedSwitch::SetPlacement(uint8_t downLinkPort, uint8_t upLinkPort, cons
 
 int64_t EmulatedSwitch::Now() const { return clock_ ? clock_->NowUs() : lastNowUs_; }
 
-bool EmulatedSwitch::IsStatusRegister(uint16_t r) {
-  return r == reg::kPortInterface || r == reg::kLoopPorts || r == reg::kFaultStatus || r == reg::kIgmpRouterPorts ||
-         (r >= reg::kPortStatusFirst && r <= reg::kPortStatusLast);
-}
-
-bool EmulatedSwitch::IsCounter(uint16_t r) { return r >= reg::kMibCounterFirst && r <= reg::kMibCounterLast; }
-
 // ---------------------------------------------------------------- power-on state
 
 void EmulatedSwitch::LoadPowerOnDefaults() {
   for (const auto& row : defaults_) registers_[static_cast<uint16_t>(row.reg)] = static_cast<uint16_t>(row.factoryDefault);
-  registers_[reg::kAuthKey] = kDefaultAuthKey;
+  registers_[kRegAuthKey] = kDefaultAuthKey;
 }
 
 void EmulatedSwitch::BuildEepromImage() {
@@ -93,52 +91,46 @@ void EmulatedSwitch::BuildEepromImage() {
   // models whose image does not cover it.
   eeprom_.assign(kEepromSize, 0x00);
   for (const auto& row : map_) {
-    const uint32_t v = Register(static_cast<uint16_t>(row.reg)) & row.mask;
-    eeprom_[row.address] = static_cast<uint8_t>(v & 0xFF);
-    eeprom_[row.address + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+    StoreLe16(eeprom_.data() + row.address, static_cast<uint16_t>(Register(static_cast<uint16_t>(row.reg)) & row.mask));
   }
 }
 
 void EmulatedSwitch::ApplyEepromImage() {
   for (const auto& row : map_) {
     const uint16_t r = static_cast<uint16_t>(row.reg);
-    const uint32_t word = eeprom_[row.address] | eeprom_[row.address + 1] << 8;
+    const uint32_t word = LoadLe16(eeprom_.data() + row.address);
     const uint32_t before = registers_.count(r) ? registers_[r] : 0;
     registers_[r] = static_cast<uint16_t>((word & row.mask) | (before & ~row.mask));
   }
 }
 
 void EmulatedSwitch::StorePortStatus(int chipPort) {
-  const uint16_t r = static_cast<uint16_t>(reg::kPortStatusFirst + chipPort / 2);
-  const int shift = chipPort % 2 ? 8 : 0;
+  const uint16_t r = pf::kStatusByte.Register(chipPort);
   const uint16_t old = registers_.count(r) ? registers_[r] : 0;
-  registers_[r] = static_cast<uint16_t>((old & ~(0xFF << shift)) | PortStatusByte(ports_[chipPort]) << shift);
+  registers_[r] = static_cast<uint16_t>(pf::kStatusByte.With(old, chipPort, PortStatusByte(ports_[chipPort])));
 }
 
 void EmulatedSwitch::SetPortState(int chipPort, const PortState& state) {
   if (chipPort < 0 || chipPort >= kMaxChipPorts) return;
   // Counters keep what they show: only the traffic from now on follows the new rates.
   const int64_t now = Now();
-  std::array<uint32_t, kCountersPerPort> shown{};
-  for (int c = 0; c < kCountersPerPort; ++c)
-    shown[c] = CounterValue(static_cast<uint16_t>(reg::kMibCounterFirst + 26 * c + chipPort), now);
+  std::array<uint32_t, kMibCountersPerPort> shown{};
+  for (int c = 0; c < kMibCountersPerPort; ++c) shown[c] = CounterValue(CounterRegister(c, chipPort), now);
   ports_[chipPort] = state;
   StorePortStatus(chipPort);
-  for (int c = 0; c < kCountersPerPort; ++c)
+  for (int c = 0; c < kMibCountersPerPort; ++c)
     counters_[chipPort][c].base = RawCount(chipPort, SelectedKind(chipPort, c), now) - shown[c];
 }
 
 // ---------------------------------------------------------------- MIB counters
 
 int EmulatedSwitch::SelectionBits(int chipPort) const {
-  const uint16_t r = static_cast<uint16_t>(reg::kMibSelectFirst + chipPort / 2);
-  auto it = registers_.find(r);
-  const uint16_t v = it == registers_.end() ? 0 : it->second;
-  return (v >> (chipPort % 2 ? 6 : 0)) & 0x3F;
+  auto it = registers_.find(pf::kMibSelection.Register(chipPort));
+  return static_cast<int>(pf::kMibSelection.Get(it == registers_.end() ? 0 : it->second, chipPort));
 }
 
 TrafficKind EmulatedSwitch::SelectedKind(int chipPort, int counter) const {
-  const int code = (SelectionBits(chipPort) >> (2 * counter)) & 3;
+  const int code = static_cast<int>(pf::kMibCounterCode[counter].Get(static_cast<uint32_t>(SelectionBits(chipPort)), 0));
   if (code == 2) return TrafficKind::CrcErrors;
   if (code == 3) return TrafficKind::Collisions;
   static constexpr TrafficKind kBytes[] = {TrafficKind::RxBytes, TrafficKind::TxBytes, TrafficKind::DropBytes};
@@ -155,16 +147,15 @@ uint64_t EmulatedSwitch::RawCount(int chipPort, TrafficKind kind, int64_t nowUs)
 }
 
 uint32_t EmulatedSwitch::CounterValue(uint16_t r, int64_t nowUs) const {
-  const int index = r - reg::kMibCounterFirst;
-  const int counter = index / 26;
-  const int chipPort = index % 26;
+  const int counter = CounterIndex(r);
+  const int chipPort = CounterPort(r);
   // Unsigned arithmetic: the 32-bit counter wraps as the chip's does.
   return static_cast<uint32_t>(RawCount(chipPort, SelectedKind(chipPort, counter), nowUs) -
                                counters_[chipPort][counter].base);
 }
 
 void EmulatedSwitch::ClearCounters(int chipPort, int64_t nowUs) {
-  for (int c = 0; c < kCountersPerPort; ++c)
+  for (int c = 0; c < kMibCountersPerPort; ++c)
     counters_[chipPort][c].base = RawCount(chipPort, SelectedKind(chipPort, c), nowUs);
 }
 
@@ -172,8 +163,8 @@ void EmulatedSwitch::ClearCounters(int chipPort, int64_t nowUs) {
 
 void EmulatedSwitch::StartEepromCommand(uint16_t control) {
   if (commandPending_) CompleteEepromCommand();  // a new command cannot overtake the running one
-  commandControl_ = control & 0x0FFF;
-  const auto data = registers_.find(reg::kEepromData);
+  commandControl_ = static_cast<uint16_t>(control & kEepromCommandMask);
+  const auto data = registers_.find(kRegEepromData);
   commandData_ = static_cast<uint8_t>(data == registers_.end() ? 0 : data->second & 0xFF);
   lastCommandFailed_ = false;
   commandPending_ = true;
@@ -189,10 +180,10 @@ void EmulatedSwitch::CompleteEepromCommand() {
     lastCommandFailed_ = true;
     return;
   }
-  const uint16_t address = commandControl_ & eeprom::kAddressMask;
-  if (commandControl_ & eeprom::kReadCommand) {
-    const uint16_t old = registers_.count(reg::kEepromData) ? registers_[reg::kEepromData] : 0;
-    registers_[reg::kEepromData] = static_cast<uint16_t>((old & 0x00FF) | eeprom_[address] << 8);
+  const uint16_t address = commandControl_ & kEepromAddressMask;
+  if (commandControl_ & kEepromReadCommand) {
+    const uint16_t old = registers_.count(kRegEepromData) ? registers_[kRegEepromData] : 0;
+    registers_[kRegEepromData] = static_cast<uint16_t>(reg_bit::kEepromByteRead.With(old, eeprom_[address]));
   } else if (writeProtected_) {
     lastCommandFailed_ = true;
   } else {
@@ -201,15 +192,15 @@ void EmulatedSwitch::CompleteEepromCommand() {
 }
 
 uint16_t EmulatedSwitch::EepromControlNow() const {
-  return static_cast<uint16_t>(commandControl_ | (commandPending_ ? eeprom::kBusy : 0) |
-                               (lastCommandFailed_ ? eeprom::kFailed : 0));
+  return static_cast<uint16_t>(commandControl_ | (commandPending_ ? kEepromBusy : 0) |
+                               (lastCommandFailed_ ? kEepromFailed : 0));
 }
 
 uint16_t EmulatedSwitch::EepromControlForWire() {
   if (commandPending_) {
     if (busyLeft_ > 0) {
       --busyLeft_;
-      return static_cast<uint16_t>(commandControl_ | eeprom::kBusy);
+      return static_cast<uint16_t>(commandControl_ | kEepromBusy);
     }
     CompleteEepromCommand();
   }
@@ -235,31 +226,30 @@ void EmulatedSwitch::HardwareReset(int64_t nowUs) {
   lastCommandFailed_ = false;
   for (int k = 0; k < kMaxChipPorts; ++k) ClearCounters(k, nowUs);
   // Chips that load their settings from EEPROM also take the remote-access bit from it.
-  if (!map_.empty() && (eeprom_[eeprom::kAccessByte] & 1)) muted_ = true;
+  if (!map_.empty() && (eeprom_[kEepromRemoteAccess] & 1)) muted_ = true;
 }
 
 // ---------------------------------------------------------------- registers
 
 uint32_t EmulatedSwitch::Register(uint16_t r) const {
   if (IsCounter(r)) return CounterValue(r, Now());
-  if (r == reg::kEepromControl) return EepromControlNow();
+  if (r == kRegEepromControl) return EepromControlNow();
   auto it = registers_.find(r);
   return it == registers_.end() ? 0 : it->second;
 }
 
 void EmulatedSwitch::SetRegister(uint16_t r, uint32_t value) {
   if (IsCounter(r)) {
-    const int index = r - reg::kMibCounterFirst;
-    const int counter = index / 26;
-    const int chipPort = index % 26;
+    const int counter = CounterIndex(r);
+    const int chipPort = CounterPort(r);
     counters_[chipPort][counter].base = RawCount(chipPort, SelectedKind(chipPort, counter), Now()) - value;
     return;
   }
-  if (r == reg::kEepromControl) {
+  if (r == kRegEepromControl) {
     commandPending_ = false;
     busyLeft_ = 0;
-    commandControl_ = static_cast<uint16_t>(value & 0x0FFF);
-    lastCommandFailed_ = (value & eeprom::kFailed) != 0;
+    commandControl_ = static_cast<uint16_t>(value & kEepromCommandMask);
+    lastCommandFailed_ = (value & kEepromFailed) != 0;
     return;
   }
   registers_[r] = static_cast<uint16_t>(value & 0xFFFF);
@@ -273,8 +263,8 @@ void EmulatedSwitch::SetEepromByte(uint16_t address, uint8_t value) {
 
 uint32_t EmulatedSwitch::ReadForWire(uint16_t r, int64_t nowUs) {
   if (IsCounter(r)) return CounterValue(r, nowUs);
-  if (r == reg::kEepromControl) return EepromControlForWire();
-  if (r == reg::kReset) return 0;  // a command, not a setting
+  if (r == kRegEepromControl) return EepromControlForWire();
+  if (RoleOf(r) == RegisterRole::Command) return 0;  // a command, not a setting
   auto it = registers_.find(r);
   return it == registers_.end() ? 0 : it->second;
 }
@@ -282,17 +272,17 @@ uint32_t EmulatedSwitch::ReadForWire(uint16_t r, int64_t nowUs) {
 void EmulatedSwitch::WriteFromWire(uint16_t r, uint32_t value, int64_t nowUs) {
   const uint16_t v = static_cast<uint16_t>(value & 0xFFFF);
   if (IsCounter(r) || IsStatusRegister(r)) return;  // read only
-  if (r == reg::kReset) {
-    if (v == 1) SoftReset();
-    if (v == 2) HardwareReset(nowUs);
+  if (r == kRegReset) {
+    if (v == kSoftResetCommand) SoftReset();
+    if (v == kHardwareResetCommand) HardwareReset(nowUs);
     return;
   }
-  if (r == reg::kEepromControl) {
+  if (r == kRegEepromControl) {
     StartEepromCommand(v);
     return;
   }
-  if (r >= reg::kMibSelectFirst && r <= reg::kMibSelectLast) {
-    const int first = 2 * (r - reg::kMibSelectFirst);
+  if (r >= kRegMibSelect && r < kRegMibSelect + kMibSelectRegisters) {
+    const int first = pf::kMibSelection.perRegister * (r - kRegMibSelect);
     const int before[2] = {SelectionBits(first), SelectionBits(first + 1)};
     registers_[r] = v;
     // A port whose selection changed starts counting from zero.
@@ -305,32 +295,26 @@ void EmulatedSwitch::WriteFromWire(uint16_t r, uint32_t value, int64_t nowUs) {
 
 bool EmulatedSwitch::Authorised(int ingressPort) const {
   if (ingressPort < 0 || ingressPort >= kMaxChipPorts) return true;
-  const uint16_t r = ingressPort < 16 ? reg::kUnauthorisedLow : reg::kUnauthorisedHigh;
-  const int bit = ingressPort < 16 ? ingressPort : ingressPort - 16;
-  auto it = registers_.find(r);
-  return it == registers_.end() || ((it->second >> bit) & 1) == 0;
+  auto it = registers_.find(pf::kUnauthorised.Register(ingressPort));
+  return it == registers_.end() || pf::kUnauthorised.Get(it->second, ingressPort) == 0;
 }
 
 // ---------------------------------------------------------------- the wire
 
 std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t length, int ingressPort, int64_t nowUs) {
   lastNowUs_ = nowUs;
-  if (length < 16 || data[12] != rrcp::kEtherTypeHigh || data[13] != rrcp::kEtherTypeLow || data[14] != rrcp::kProtocol)
-    return std::nullopt;
-  const uint8_t opcode = data[15];
+  const auto frame = DecodeFrame(data, length);
+  if (!frame) return std::nullopt;
+  const uint8_t opcode = frame->opcode;
   if (opcode != rrcp::kOpHello && opcode != rrcp::kOpGet && opcode != rrcp::kOpSet) return std::nullopt;
-  Mac destination{};
-  std::memcpy(destination.data(), data, 6);
-  const bool broadcast = destination == kBroadcastMac;
-  if (destination != mac_ && !(broadcast && opcode == rrcp::kOpHello)) return std::nullopt;
+  const bool broadcast = frame->destination == kBroadcastMac;
+  if (frame->destination != mac_ && !(broadcast && opcode == rrcp::kOpHello)) return std::nullopt;
 
-  const size_t needed = opcode == rrcp::kOpSet ? 24 : opcode == rrcp::kOpGet ? 20 : 18;
-  if (muted_ || length < needed || KeyValue({data[16], data[17]}) != Key() || !Authorised(ingressPort)) {
+  if (muted_ || KeyValue(frame->key) != Key() || !Authorised(ingressPort)) {
     ++ignored_;
     return std::nullopt;
   }
-  Mac asker{};
-  std::memcpy(asker.data(), data + 6, 6);
+  const Mac& asker = frame->source;
 
   if (opcode == rrcp::kOpHello) {
     HelloReply reply;
@@ -343,7 +327,7 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
     reply.vendorId = vendorId_;
     return BuildHelloReply(asker, reply);
   }
-  const uint16_t r = Get16(data + 18);
+  const uint16_t r = frame->reg;
   if (opcode == rrcp::kOpGet) {
     if (auto failing = failReads_.find(r); failing != failReads_.end()) {
       // An unanswered get: the asking read times out, exactly as on a lossy wire.
@@ -356,13 +340,12 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
     readLog_.push_back({r, value});
     return BuildGetReply(asker, mac_, key, r, value);
   }
-  const uint32_t value = Get32(data + 20);
   if (ignoredWrites_.count(r)) {
     ++ignored_;
     return std::nullopt;
   }
-  writeLog_.push_back({r, value});
-  WriteFromWire(r, value, nowUs);
+  writeLog_.push_back({r, frame->value});
+  WriteFromWire(r, frame->value, nowUs);
   return std::nullopt;
 }
 

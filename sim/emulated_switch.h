@@ -14,41 +14,13 @@
 #include "engine/clock.h"
 #include "engine/frames.h"
 #include "engine/profiles.h"
+#include "engine/registers.h"
 #include "engine/types.h"
 #include "sim/scenario.h"
 
 namespace brisfell::sim {
 
 constexpr size_t kEepromSize = 2048;
-
-namespace reg {
-constexpr uint16_t kReset = 0x0000;
-constexpr uint16_t kPortInterface = 0x0100;
-constexpr uint16_t kLoopPorts = 0x0101;
-constexpr uint16_t kFaultStatus = 0x0102;
-constexpr uint16_t kAccessControl = 0x0200;
-constexpr uint16_t kUnauthorisedLow = 0x0201;
-constexpr uint16_t kUnauthorisedHigh = 0x0202;
-constexpr uint16_t kAuthKey = 0x0209;
-constexpr uint16_t kEepromControl = 0x0217;
-constexpr uint16_t kEepromData = 0x0218;
-constexpr uint16_t kIgmpRouterPorts = 0x0309;
-constexpr uint16_t kPortStatusFirst = 0x0619;
-constexpr uint16_t kPortStatusLast = 0x0625;
-constexpr uint16_t kMibSelectFirst = 0x0700;
-constexpr uint16_t kMibSelectLast = 0x070C;
-constexpr uint16_t kMibCounterFirst = 0x070D;  // counter c (0-2) of chip port k: first + 26c + k
-constexpr uint16_t kMibCounterLast = 0x075A;
-}  // namespace reg
-
-namespace eeprom {
-constexpr uint32_t kAddressMask = 0x07FF;
-constexpr uint32_t kReadCommand = 1u << 11;
-constexpr uint32_t kBusy = 1u << 12;
-constexpr uint32_t kFailed = 1u << 13;
-constexpr uint16_t kAccessByte = 0x0C;
-constexpr uint16_t kVendorCopy = 26;
-}  // namespace eeprom
 
 struct RegisterWrite {
   uint16_t reg = 0;
@@ -148,8 +120,6 @@ class EmulatedSwitch {
   };
 
   int64_t Now() const;
-  static bool IsStatusRegister(uint16_t reg);
-  static bool IsCounter(uint16_t reg);
   bool Authorised(int ingressPort) const;
   uint32_t ReadForWire(uint16_t reg, int64_t nowUs);
   void WriteFromWire(uint16_t reg, uint32_t value, int64_t nowUs);

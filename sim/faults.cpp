@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/byte_order.h"
 #include "engine/frames.h"
 
 namespace brisfell::sim {
@@ -23,11 +24,9 @@ std::vector<uint8_t> Ipv4Frame(const Mac& destination) {
                           192,  0,    2,    10,   192,  0,    2,    255};
   std::memcpy(f.data() + 14, ip, 20);
   uint32_t sum = 0;
-  for (int i = 0; i < 20; i += 2) sum += static_cast<uint32_t>(f[14 + i] << 8 | f[15 + i]);
+  for (int i = 0; i < 20; i += 2) sum += LoadBe16(f.data() + 14 + i);
   while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-  const auto checksum = static_cast<uint16_t>(~sum);
-  f[24] = static_cast<uint8_t>(checksum >> 8);
-  f[25] = static_cast<uint8_t>(checksum & 0xFF);
+  StoreBe16(f.data() + 24, static_cast<uint16_t>(~sum));
   const uint8_t udp[8] = {0x30, 0x39, 0x00, 0x09, 0x00, 0x1A, 0x00, 0x00};
   std::memcpy(f.data() + 34, udp, 8);
   return f;
@@ -66,7 +65,8 @@ std::vector<ScheduledFrame> FaultInjector::Deliver(const std::vector<uint8_t>& b
   std::vector<ScheduledFrame> out;
   if (Chance(faults_.dropToStation)) return out;
   int64_t at = atUs + faults_.replyDelayUs;
-  const bool getReply = bytes.size() >= rrcp::kGetReplyMinLength && bytes[15] == rrcp::kOpGetReply;
+  const auto reply = DecodeFrame(bytes.data(), bytes.size());
+  const bool getReply = reply && reply->opcode == rrcp::kOpGetReply;
   if (getReply && faults_.lateNextReply) {
     faults_.lateNextReply = false;
     at += faults_.lateReplyDelayUs;
@@ -75,19 +75,20 @@ std::vector<ScheduledFrame> FaultInjector::Deliver(const std::vector<uint8_t>& b
   if (bytes.size() >= 6) std::memcpy(destination.data(), bytes.data(), 6);
   // Strays travel with the reply and come first, so a careless filter takes them instead.
   if (Chance(faults_.strayIpv4)) out.push_back({at, Ipv4Frame(destination)});
+  auto stray = [&](RrcpFrame f) {
+    f.value = ~f.value;
+    const Frame s = EncodeFrame(f);
+    out.push_back({at, std::vector<uint8_t>(s.begin(), s.end())});
+  };
   if (getReply && Chance(faults_.strayOtherRegister)) {
-    std::vector<uint8_t> s = bytes;
-    const uint16_t r = static_cast<uint16_t>((s[18] | s[19] << 8) + 1);
-    s[18] = static_cast<uint8_t>(r & 0xFF);
-    s[19] = static_cast<uint8_t>(r >> 8);
-    for (int i = 20; i < 24; ++i) s[i] = static_cast<uint8_t>(~s[i]);
-    out.push_back({at, std::move(s)});
+    RrcpFrame f = *reply;
+    ++f.reg;
+    stray(f);
   }
   if (getReply && Chance(faults_.strayOtherMac)) {
-    std::vector<uint8_t> s = bytes;
-    std::memcpy(s.data() + 6, kStrangerMac.data(), 6);
-    for (int i = 20; i < 24; ++i) s[i] = static_cast<uint8_t>(~s[i]);
-    out.push_back({at, std::move(s)});
+    RrcpFrame f = *reply;
+    f.source = kStrangerMac;
+    stray(f);
   }
   if (Chance(faults_.strayTruncated)) {
     const size_t keep = getReply ? rrcp::kGetReplyMinLength - 2 : rrcp::kHelloReplyMinLength - 2;

@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "engine/safe_file.h"
 
 namespace brisfell::sim {
 
@@ -25,9 +26,11 @@ class PcapWriter {
   PcapWriter(const PcapWriter&) = delete;
   PcapWriter& operator=(const PcapWriter&) = delete;
 
-  // Creates (or truncates) the file and writes the file header. False with LastError() set.
+  // Writes the file header to a new owner-only file (the frames carry authentication keys)
+  // that takes the place of `path` at once and grows as frames come (a link, FIFO, device or
+  // folder at `path` is refused and left as it is). False with LastError() set.
   bool Open(const std::string& path);
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_.IsOpen(); }
   // One frame; frames longer than the snap length are cut, keeping their original length.
   bool Write(const uint8_t* frame, size_t length, int64_t timestampUs);
   bool Flush();
@@ -36,10 +39,11 @@ class PcapWriter {
   const std::string& LastError() const { return error_; }
 
  private:
-  bool Fail(const std::string& what);
+  bool Fail(const std::string& error);
+  bool WritePending();
 
-  std::FILE* file_ = nullptr;
-  std::string path_;
+  FileReplacement file_;
+  std::vector<uint8_t> pending_;  // records not yet handed to the file
   std::string error_;
   bool failed_ = false;
 };
@@ -51,7 +55,7 @@ struct PcapRecord {
 };
 
 // Reads back a classic pcap file of either byte order (for tests and tools); nothing when the
-// file is missing, is not classic pcap, or is cut short inside a record.
+// file is missing or not a regular file, is not classic pcap, or is cut short inside a record.
 std::optional<std::vector<PcapRecord>> ReadPcapFile(const std::string& path, uint32_t* linkType = nullptr);
 
 }  // namespace brisfell::sim

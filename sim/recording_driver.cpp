@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "engine/byte_order.h"
 #include "engine/frames.h"
 
 namespace brisfell::sim {
@@ -34,18 +33,10 @@ bool RecordingDriver::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
   const uint32_t n = packet.bytesReceived < packet.length ? packet.bytesReceived : packet.length;
   // The same walk the engine makes, so that the file holds exactly the frames it saw; the time
   // stamps come from the capture headers.
-  size_t offset = 0;
-  while (offset < n && n - offset >= capture::kHeaderSize) {
-    const uint8_t* h = packet.buffer + offset;
-    const int64_t stamp = static_cast<int64_t>(LoadLe32(h)) * 1'000'000 + LoadLe32(h + 4);
-    const uint32_t captured = LoadLe32(h + capture::kCapLenOffset);
-    const uint16_t headerLength = LoadLe16(h + capture::kHdrLenOffset);
-    if (headerLength < capture::kHeaderSize) break;
-    const size_t dataStart = offset + headerLength;
-    if (dataStart > n || captured > n - dataStart) break;
-    Record(packet.buffer + dataStart, captured, stamp);
-    offset = (dataStart + captured + 3) & ~static_cast<size_t>(3);
-  }
+  WalkCapture(packet.buffer, n, [&](const CapturedFrame& f) {
+    Record(f.data, f.capturedLength, f.timestampUs);
+    return true;
+  });
   return ok;
 }
 

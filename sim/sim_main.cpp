@@ -35,42 +35,6 @@ void OnStopSignal(int) {
   [[maybe_unused]] ssize_t ignored = write(g_wakeWrite, &c, 1);
 }
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
-Mac MacAt(const uint8_t* p) {
-  Mac m{};
-  std::memcpy(m.data(), p, 6);
-  return m;
-}
-
-// One line per frame: opcode, source > destination, then the fields that opcode carries.
-std::string DescribeFrame(const uint8_t* f, size_t n) {
-  if (n < 16) return Format("short frame (%zu bytes)", n);
-  std::string line;
-  const uint8_t op = f[15];
-  switch (op) {
-    case rrcp::kOpHello: line = "hello"; break;
-    case rrcp::kOpHelloReply: line = "hello-reply"; break;
-    case rrcp::kOpGet: line = "get"; break;
-    case rrcp::kOpGetReply: line = "get-reply"; break;
-    case rrcp::kOpSet: line = "set"; break;
-    default: line = Format("opcode 0x%02X", op); break;
-  }
-  line += " " + FormatMac(MacAt(f + 6)) + " > " + FormatMac(MacAt(f));
-  if (n >= 18) line += Format(" key 0x%02X%02X", f[16], f[17]);
-  if ((op == rrcp::kOpGet || op == rrcp::kOpGetReply || op == rrcp::kOpSet) && n >= 20)
-    line += Format(" reg 0x%04X", Le16(f + 18));
-  if ((op == rrcp::kOpGetReply || op == rrcp::kOpSet) && n >= 24) line += Format(" value 0x%08X", Le32(f + 20));
-  if (op == rrcp::kOpHelloReply && n >= 32)
-    line += Format(" down %u up %u via %s chip 0x%04X vendor 0x%08X", f[18], f[19], FormatMac(MacAt(f + 20)).c_str(),
-                   Le16(f + 26), Le32(f + 28));
-  return line;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,8 +119,9 @@ int main(int argc, char** argv) {
   std::vector<sim::ScheduledFrame> replies;
   uint64_t handled = 0;
   auto handle = [&](const pcapdrv::CapturedFrame& f) {
-    if (f.capturedLength < 16) return;
-    const Mac source = MacAt(f.data + 6);
+    const auto decoded = DecodeFrame(f.data, f.capturedLength);
+    if (!decoded) return;  // not RRCP, or too short for its kind
+    const Mac source = decoded->source;
     for (const Mac& own : ownMacs)
       if (source == own) return;
     // The switches log every read and write for tests; a long-running emulator must not grow.

@@ -1,10 +1,9 @@
 #include "sim/state_file.h"
 
-#include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "engine/registers.h"
+#include "engine/safe_file.h"
 #include "engine/types.h"
 
 namespace brisfell::sim {
@@ -12,16 +11,11 @@ namespace {
 
 using nlohmann::ordered_json;
 
-// Registers the file does not keep: live status (from the port state), the MIB counters (from
-// the traffic), the reset command and the EEPROM access registers (a command's passing state).
-bool Kept(uint32_t r) {
-  if (r == reg::kReset || r == reg::kEepromControl || r == reg::kEepromData) return false;
-  if (r == reg::kPortInterface || r == reg::kLoopPorts || r == reg::kFaultStatus || r == reg::kIgmpRouterPorts)
-    return false;
-  if (r >= reg::kPortStatusFirst && r <= reg::kPortStatusLast) return false;
-  if (r >= reg::kMibCounterFirst && r <= reg::kMibCounterLast) return false;
-  return true;
-}
+constexpr size_t kMaxStateFileBytes = 64u << 20;
+
+// The file keeps settings only: not live status (from the port state), the MIB counters (from
+// the traffic), the reset command or the EEPROM window (a command's passing state).
+bool Kept(uint32_t r) { return RoleOf(static_cast<uint16_t>(r)) == RegisterRole::Setting; }
 
 std::string Hex(uint32_t v, int digits) { return Format("0x%0*X", digits, v); }
 
@@ -49,16 +43,11 @@ uint32_t Number(const ordered_json& j, uint32_t max, const std::string& where) {
 }  // namespace
 
 bool LoadSegmentState(Segment& segment, const std::string& path, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (!probe) return true;  // nothing saved yet
-    std::fclose(probe);
-    error = "cannot read " + path;
-    return false;
-  }
+  std::string text;
+  bool missing = false;
+  if (!ReadRegularFile(path, kMaxStateFileBytes, text, error, &missing)) return missing;  // missing: nothing saved yet
   try {
-    const ordered_json doc = ordered_json::parse(in);
+    const ordered_json doc = ordered_json::parse(text);
     if (!doc.is_object() || doc.value("format", "") != kStateFormat)
       throw std::runtime_error(std::string("not a \"") + kStateFormat + "\" file");
     for (const auto& entry : doc.at("switches")) {
@@ -117,24 +106,10 @@ bool SaveSegmentState(Segment& segment, const Scenario& scenario, const std::str
   doc["format"] = kStateFormat;
   doc["switches"] = switches;
 
-  // A new file renamed over the old one: a failed save leaves the last state intact.
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << doc.dump(2) << "\n";
-    out.close();
-    if (!out) {
-      std::remove(temp.c_str());
-      error = "cannot write " + path;
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  // A new file renamed over the old one: a failed save leaves the last state intact. Owner-only:
+  // the state holds the switches' keys.
+  const std::string text = doc.dump(2) + "\n";
+  return ReplaceFile(path, reinterpret_cast<const uint8_t*>(text.data()), text.size(), error, FileAccess::Private);
 }
 
 }  // namespace brisfell::sim

@@ -71,7 +71,7 @@ std::string NameFromSlot(const uint8_t* name, bool wide) {
 std::string PermissionDeniedText(const std::string& interfaceName, const std::string& programPath) {
   const std::string program = programPath.empty() ? "build/bin/brisfell" : programPath;
   return interfaceName + ": permission denied: run as root or grant the capability: sudo setcap " +
-         "cap_net_raw,cap_net_admin+ep " + program;
+         "cap_net_raw+ep " + program;
 }
 
 }  // namespace brisfell::pcapdrv

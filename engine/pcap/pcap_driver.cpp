@@ -29,7 +29,7 @@ PcapDriver::~PcapDriver() = default;
 namespace {
 
 // Captured frames never exceed the snap length, so a record never exceeds this.
-constexpr size_t kLargestRecord = (capture::kAlignedHeader + pcapdrv::kSnapLength + 3) & ~size_t{3};
+constexpr size_t kLargestRecord = CapturedRecordSize(pcapdrv::kSnapLength);
 
 int RemainingMs(Steady::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now()).count();
@@ -192,8 +192,7 @@ bool PcapDriver::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
   const auto deadline = Steady::now() + std::chrono::milliseconds(h->readTimeoutMs);
 
   auto pack = [&](const pcapdrv::CapturedFrame& f) {
-    const size_t record = (capture::kAlignedHeader + f.capturedLength + 3) & ~size_t{3};
-    if (batch_.size() + record > capacity) return;  // only when the caller's buffer is tiny
+    if (batch_.size() + CapturedRecordSize(f.capturedLength) > capacity) return;  // only when the caller's buffer is tiny
     AppendCaptured(batch_, f.data, f.capturedLength, f.timestampUs);
   };
   for (;;) {

@@ -10,9 +10,9 @@ const FormTable& GlobalConfigForm() {
   static const FormTable formTable{
       "global",
       "Global Configuration",
-      {RadioPair("backpressure", " Half Duplex Back Pressure Flow Control:", {kRegPortControl, 1, 1}, false),
-       RadioPair("storm-filter", " Broadcast Strom Filtering Control:", {kRegPortControl, 4, 1}, false),
-       RadioPair("loop-detect", "Loop Port Detection:", {kRegGlobalControl, 2, 1}, true)},
+      {RadioPair("backpressure", " Half Duplex Back Pressure Flow Control:", reg_bit::kBackPressureOff, false),
+       RadioPair("storm-filter", " Broadcast Strom Filtering Control:", reg_bit::kStormFilterOff, false),
+       RadioPair("loop-detect", "Loop Port Detection:", reg_bit::kLoopDetection, true)},
       {{kRegPortControl, WriteMode::ReadModifyWrite}, {kRegGlobalControl, WriteMode::ReadModifyWrite}}};
   return formTable;
 }
@@ -22,10 +22,10 @@ const FormTable& QosForm() {
   static const FormTable formTable{
       "qos",
       "QoS Configuration",
-      {RadioPair("tos", " TOS/Diff Serv. priority:", {kRegQosControl, 0, 1}, true),
-       RadioPair("flow-control", " Adapted Flow Control Ability:", {kRegQosControl, 2, 1}, true),
-       RadioPair("dot1p", " 802.1p priority:", {kRegQosControl, 1, 1}, true),
-       Choice("ratio", " Priority Weighted Ratio:(High:Low)", {kRegQosControl, 3, 2}, {"4:1", "8:1", "16:1", "1:0"},
+      {RadioPair("tos", " TOS/Diff Serv. priority:", reg_bit::kTosPriority, true),
+       RadioPair("flow-control", " Adapted Flow Control Ability:", reg_bit::kAdaptedFlowControl, true),
+       RadioPair("dot1p", " 802.1p priority:", reg_bit::kDot1pPriority, true),
+       Choice("ratio", " Priority Weighted Ratio:(High:Low)", reg_bit::kWeightedRatio, {"4:1", "8:1", "16:1", "1:0"},
               {"4:1", "8:1", "16:1", "1:0"}),
        PortSet("high", "Force Set High Priority Port", port_field::kHighPriority)},
       {{kRegQosControl, WriteMode::Whole},
@@ -38,7 +38,7 @@ const FormTable& IgmpForm() {
   // The router ports are only shown; the snooping register is written whole (0 or 1).
   static const FormTable formTable{"igmp",
                              "Igmp Snooping",
-                             {RadioPair("snooping", "IGMP Snooping:", {kRegIgmpControl, 0, 1}, true)},
+                             {RadioPair("snooping", "IGMP Snooping:", reg_bit::kIgmpSnooping, true)},
                              {{kRegIgmpControl, WriteMode::Whole}, {kRegIgmpRouterPorts, WriteMode::None}}};
   return formTable;
 }

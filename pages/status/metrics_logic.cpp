@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "pages/common/fields.h"
 #include "pages/common/page_context.h"
 #include "pages/ports/port_registers.h"
 #include "pages/status/mib_counter_logic.h"
@@ -70,7 +71,8 @@ bool ReadSwitchMetrics(Engine& engine, int index, std::map<uint16_t, uint32_t>& 
   {
     AdapterIo io(engine);
     if (!reader.ReadRange(kRegPortStatus, kPortPairRegisters) ||
-        !reader.ReadRange(kRegMibSelect, kRegMibLast - kRegMibSelect + 1))
+        !reader.ReadRange(kRegMibSelect, kRegMibLast - kRegMibSelect + 1) ||
+        !reader.ReadRange(kRegLoopPorts, kRegFaultStatus - kRegLoopPorts + 1))
       return false;
   }
   registers = reader.Values();
@@ -80,12 +82,15 @@ bool ReadSwitchMetrics(Engine& engine, int index, std::map<uint16_t, uint32_t>& 
 std::string FormatMetrics(const std::vector<SwitchMetricsReading>& readings) {
   static constexpr Family kUp{"brisfell_up", "gauge", "Whether the switch answered every read of this scrape (1) or not (0)."};
   static constexpr Family kLink{"brisfell_port_link_up", "gauge", "Link state of the port: 1 up, 0 down."};
-  static constexpr Family kSpeed{"brisfell_port_speed_bits_per_second", "gauge",
-                                 "Speed the port runs at (0 for the chip's unknown speed code)."};
+  static constexpr Family kSpeed{"brisfell_port_speed_bytes", "gauge",
+                                 "Speed the port runs at, in bytes per second (0 for the chip's unknown speed code)."};
   static constexpr Family kDuplex{"brisfell_port_full_duplex", "gauge", "Duplex of the port: 1 full, 0 half."};
-  static constexpr Family kCounter{"brisfell_port_mib_counter_total", "counter",
+  static constexpr Family kLoop{"brisfell_loop_detected", "gauge", "Whether the switch reports a network loop: 1 yes, 0 no."};
+  static constexpr Family kPortLoop{"brisfell_port_loop_detected", "gauge",
+                                    "Whether the switch saw the network loop on this port: 1 yes, 0 no."};
+  static constexpr Family kCounter{"brisfell_port_mib_total", "counter",
                                    "MIB counter of the port (32 bits, wraps to 0); kind says what it counts."};
-  static constexpr uint64_t kSpeeds[4] = {10'000'000, 100'000'000, 1'000'000'000, 0};
+  static constexpr uint64_t kSpeeds[4] = {1'250'000, 12'500'000, 125'000'000, 0};  // 10M, 100M, 1G
 
   std::string out;
   Emit(out, kUp, [&](const std::string& name) {
@@ -119,6 +124,19 @@ std::string FormatMetrics(const std::vector<SwitchMetricsReading>& readings) {
   Emit(out, kDuplex, [&](const std::string& name) {
     perPort([&](const SwitchRecord&, const auto& regs, int chip, const std::string& labels) {
       Sample(out, name, labels, (status(regs, chip) >> 2) & 1);
+    });
+  });
+  // The loop ports count only while the switch reports a loop.
+  auto loop = [](const std::map<uint16_t, uint32_t>& regs) {
+    return reg_bit::kLoopFault.Get(Get(regs, kRegFaultStatus));
+  };
+  Emit(out, kLoop, [&](const std::string& name) {
+    for (const auto& r : readings)
+      if (r.record && r.up) Sample(out, name, SwitchLabels(*r.record), loop(r.registers));
+  });
+  Emit(out, kPortLoop, [&](const std::string& name) {
+    perPort([&](const SwitchRecord&, const auto& regs, int chip, const std::string& labels) {
+      Sample(out, name, labels, loop(regs) & port_field::kLoopPort.Get(Get(regs, kRegLoopPorts), chip));
     });
   });
   Emit(out, kCounter, [&](const std::string& name) {

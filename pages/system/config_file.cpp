@@ -1,10 +1,14 @@
 #include "pages/system/config_file.h"
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "engine/byte_order.h"
 #include "engine/registers.h"
+#include "engine/safe_file.h"
 #include "pages/features/feature_forms.h"
 #include "pages/vlan/vlan_control_form.h"
 
@@ -15,15 +19,6 @@ constexpr size_t kMacOffset = 16;
 constexpr size_t kDataOffsetField = 24;
 constexpr size_t kDataLengthField = 28;
 constexpr size_t kChecksumField = 32;
-
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 ConfigParse Refused(std::string problem) {
   ConfigParse p;
@@ -46,15 +41,15 @@ std::vector<uint8_t> EncodeConfigFile(const Mac& mac, const std::vector<ConfigEn
   std::memcpy(out.data() + kMacOffset, mac.data(), mac.size());
   size_t at = kConfigDataOffset;
   for (const auto& row : rows) {
-    Put32(out, at, row.reg);
-    Put32(out, at + 4, row.value);
-    Put32(out, at + 8, row.mask);
-    Put32(out, at + 12, row.factoryDefault);
+    StoreLe32(out.data() + at, row.reg);
+    StoreLe32(out.data() + at + 4, row.value);
+    StoreLe32(out.data() + at + 8, row.mask);
+    StoreLe32(out.data() + at + 12, row.factoryDefault);
     at += kConfigEntrySize;
   }
-  Put32(out, kDataOffsetField, kConfigDataOffset);
-  Put32(out, kDataLengthField, static_cast<uint32_t>(dataLength));
-  Put32(out, kChecksumField, ByteSum(out.data() + kConfigDataOffset, dataLength));
+  StoreLe32(out.data() + kDataOffsetField, kConfigDataOffset);
+  StoreLe32(out.data() + kDataLengthField, static_cast<uint32_t>(dataLength));
+  StoreLe32(out.data() + kChecksumField, ByteSum(out.data() + kConfigDataOffset, dataLength));
   return out;
 }
 
@@ -67,9 +62,9 @@ ConfigParse ParseConfigHeader(const uint8_t* head, size_t headSize, uint64_t fil
     return Refused(Format("it does not start with \"%s\"", kConfigFileMagic));
   ConfigHeader h;
   std::memcpy(h.mac.data(), head + kMacOffset, h.mac.size());
-  h.dataOffset = Get32(head + kDataOffsetField);
-  h.dataLength = Get32(head + kDataLengthField);
-  h.checksum = Get32(head + kChecksumField);
+  h.dataOffset = LoadLe32(head + kDataOffsetField);
+  h.dataLength = LoadLe32(head + kDataLengthField);
+  h.checksum = LoadLe32(head + kChecksumField);
   if (h.dataLength > kConfigMaxDataLength)
     return Refused(Format("its data length %u is over %u", h.dataLength, kConfigMaxDataLength));
   if (h.dataLength % kConfigEntrySize != 0)
@@ -95,7 +90,7 @@ ConfigParse ParseConfigData(const ConfigHeader& header, const uint8_t* data, siz
   ConfigFile file{header, {}};
   file.entries.reserve(size / kConfigEntrySize);
   for (size_t at = 0; at + kConfigEntrySize <= size; at += kConfigEntrySize)
-    file.entries.push_back({Get32(data + at), Get32(data + at + 4), Get32(data + at + 8), Get32(data + at + 12)});
+    file.entries.push_back({LoadLe32(data + at), LoadLe32(data + at + 4), LoadLe32(data + at + 8), LoadLe32(data + at + 12)});
   p.file = std::move(file);
   return p;
 }
@@ -107,60 +102,49 @@ ConfigParse ParseConfigFile(const uint8_t* data, size_t size) {
   return ParseConfigData(h, data + h.dataOffset, h.dataLength);
 }
 
-std::optional<ConfigParse> ReadConfigFile(const std::string& path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) return std::nullopt;
+namespace {
+
+// Up to `size` bytes at `offset`; fewer only at the end of the file. -1 on a read error.
+ssize_t ReadAt(int fd, uint64_t offset, uint8_t* out, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::pread(fd, out + got, size - got, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+}  // namespace
+
+std::optional<ConfigParse> ReadConfigFile(const std::string& path, std::string& error) {
+  // Never a FIFO, device or link: they would block, never end, or lead elsewhere.
+  const int fd = OpenRegularFile(path, false, error);
+  if (fd < 0) return std::nullopt;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  auto failed = [&] {
+    error = path + ": " + std::strerror(errno);
+    return std::nullopt;
+  };
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return failed();
   // Only the header and the data area are read, wherever the header puts the data.
-  if (std::fseek(f.get(), 0, SEEK_END) != 0) return std::nullopt;
-  const long end = std::ftell(f.get());
-  if (end < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) return std::nullopt;
-  const uint64_t fileSize = static_cast<uint64_t>(end);
+  const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
   uint8_t head[kConfigHeaderSize] = {};
-  const size_t headSize = std::fread(head, 1, sizeof head, f.get());
-  if (headSize < sizeof head && std::ferror(f.get())) return std::nullopt;
-  ConfigParse parse = ParseConfigHeader(head, headSize, fileSize);
+  const ssize_t headSize = ReadAt(fd, 0, head, sizeof head);
+  if (headSize < 0) return failed();
+  ConfigParse parse = ParseConfigHeader(head, static_cast<size_t>(headSize), fileSize);
   if (!parse.file) return parse;
   const ConfigHeader h = parse.file->header;
   std::vector<uint8_t> data(h.dataLength);
-  if (std::fseek(f.get(), static_cast<long>(h.dataOffset), SEEK_SET) != 0) return std::nullopt;
-  const size_t got = std::fread(data.data(), 1, data.size(), f.get());
-  if (got < data.size() && std::ferror(f.get())) return std::nullopt;
-  return ParseConfigData(h, data.data(), got);
-}
-
-std::string ConfigRegisterMeaning(uint16_t reg) {
-  // Registers of 13 (or 4) in a row, one for each two (or eight) chip ports.
-  auto in = [reg](uint16_t first, int count) { return reg >= first && reg < first + count; };
-  auto pair = [reg](const char* name, uint16_t first) {
-    const int port = 2 * (reg - first);
-    return Format("%s, chip ports %d and %d", name, port, port + 1);
-  };
-  if (reg == kRegGlobalControl) return "global control, loop detection";
-  if (reg == kRegUnauthorisedLow) return "management-unauthorised ports, chip ports 0-15";
-  if (reg == kRegUnauthorisedHigh) return "management-unauthorised ports, chip ports 16-25";
-  if (in(kRegPortBandwidth, kPortPairRegisters)) return pair("PortBandwidth", kRegPortBandwidth);
-  if (in(0x0219, 6) || in(0x0300, 3) || in(kRegVlanTable + 96, 2)) return "shown by no page";
-  if (reg == kRegTrunkEnable) return "TrunkEnable";
-  if (reg == kRegIgmpControl) return "IGMP snooping enable";
-  if (reg == kRegVlanControl) return "VlanControl";
-  if (in(kRegPortVlanIndex, kPortPairRegisters)) return pair("PortVlanIndex", kRegPortVlanIndex);
-  if (in(kRegPortTagControl, 4)) {
-    const int first = 8 * (reg - kRegPortTagControl);
-    return Format("PortTagControl, chip ports %d-%d", first, first + 7);
-  }
-  if (in(kRegVlanTable, 96)) {
-    static const char* kParts[3] = {"members, chip ports 0-15", "members, chip ports 16-25", "VLAN ID"};
-    return Format("VlanTable entry %d, %s", (reg - kRegVlanTable) / 3, kParts[(reg - kRegVlanTable) % 3]);
-  }
-  if (reg == kRegQosControl) return "QoS control";
-  if (reg == kRegHighPriorityLow) return "forced high-priority ports, chip ports 0-15";
-  if (reg == kRegHighPriorityHigh) return "forced high-priority ports, chip ports 16-25";
-  if (reg == kRegPortControl) return "global control, back pressure and storm filtering";
-  if (reg == kRegPortDisable) return "PortDisable, chip ports 0-15";
-  if (reg == kRegPortDisable + 1) return "PortDisable, chip ports 16-25";
-  if (in(kRegPortAdvertise, kPortPairRegisters)) return pair("PortAdvertise", kRegPortAdvertise);
-  if (in(kRegMibSelect, kMibSelectRegisters)) return pair("MibSelect", kRegMibSelect);
-  return "";
+  const ssize_t got = ReadAt(fd, h.dataOffset, data.data(), data.size());
+  if (got < 0) return failed();
+  return ParseConfigData(h, data.data(), static_cast<size_t>(got));
 }
 
 std::vector<std::string> ConfigRegisterFields(uint16_t reg) {

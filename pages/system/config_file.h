@@ -62,12 +62,10 @@ ConfigParse ParseConfigData(const ConfigHeader& header, const uint8_t* data, siz
 // Both steps on a whole file in memory.
 ConfigParse ParseConfigFile(const uint8_t* data, size_t size);
 
-// Reads and parses a file from disk, reading only the header and the data area. nullopt when
-// the file cannot be opened or read.
-std::optional<ConfigParse> ReadConfigFile(const std::string& path);
-
-// What a register of the configuration lists holds, in words ("" for a register no list has).
-std::string ConfigRegisterMeaning(uint16_t reg);
+// Reads and parses a file from disk, reading only the header and the data area. nullopt, with
+// `error` saying why (path first), when the file cannot be opened or read: what is not a
+// regular file is refused without waiting on it.
+std::optional<ConfigParse> ReadConfigFile(const std::string& path, std::string& error);
 // The captions of the page controls that show bits of the register, as the pages print them
 // (empty where no page table holds it).
 std::vector<std::string> ConfigRegisterFields(uint16_t reg);

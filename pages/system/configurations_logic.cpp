@@ -1,14 +1,6 @@
 #include "pages/system/configurations_logic.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <random>
-#include <system_error>
+#include "engine/safe_file.h"
 
 namespace brisfell {
 namespace {
@@ -22,74 +14,10 @@ void Report(const ProgressFn& progress, int done, int total) {
 
 void FileError(PageContext& ctx, const char* text) { ctx.prompt.Message(kErrorTitle, text, PromptIcon::Error); }
 
-// A new file next to the one the operator chose, created exclusively, that replaces it only on
-// Commit. Until then (and when anything fails) the operator's file stays as it was and the
-// new file is removed.
-class ReplacingFile {
- public:
-  ~ReplacingFile() { Abandon(); }
-
-  bool Open(const std::string& chosen) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target = chosen;
-    // A link stays a link: the file it names is the one replaced.
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-      target = fs::weakly_canonical(target, ec);
-      if (ec) return false;
-    }
-    if (target.filename().empty()) return false;
-    target_ = target.string();
-    const mode_t mode = 0666;
-    struct stat st {};
-    const bool exists = ::stat(target_.c_str(), &st) == 0;
-    // A file the operator may not write stays as it is, as when it was opened for writing.
-    if (exists && (!S_ISREG(st.st_mode) || ::access(target_.c_str(), W_OK) != 0)) return false;
-    std::random_device seed;
-    std::mt19937 rng(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const fs::path candidate =
-          target.parent_path() / Format(".%s.%08x.tmp", target.filename().c_str(), static_cast<unsigned>(rng()));
-      fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-      if (fd_ >= 0) {
-        temp_ = candidate.string();
-        if (exists) (void)::fchmod(fd_, st.st_mode & 07777);
-        return true;
-      }
-      if (errno != EEXIST) return false;
-    }
-    return false;
-  }
-
-  bool Commit(const std::vector<uint8_t>& bytes) {
-    if (fd_ < 0) return false;
-    size_t written = 0;
-    while (written < bytes.size()) {
-      const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      written += static_cast<size_t>(n);
-    }
-    const bool synced = ::fsync(fd_) == 0;
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    if (!synced || !closed || std::rename(temp_.c_str(), target_.c_str()) != 0) return false;
-    temp_.clear();
-    return true;
-  }
-
-  void Abandon() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-    temp_.clear();
-  }
-
- private:
-  std::string target_;
-  std::string temp_;
-  int fd_ = -1;
-};
+// "Open file failed!" and, on a line of its own, which file and why.
+void OpenFileError(PageContext& ctx, const std::string& why) {
+  ctx.prompt.Message(kErrorTitle, std::string(kOpenFileFailed) + "\n" + why, PromptIcon::Error);
+}
 
 }  // namespace
 
@@ -122,9 +50,13 @@ SaveFileResult SaveConfigToFile(PageContext& ctx, const ProgressFn& progress) {
   }
   result.path = *chosen;
 
-  ReplacingFile file;
-  if (!file.Open(*chosen)) {
-    FileError(ctx, kOpenFileFailed);
+  // A new file that replaces the chosen one only once the whole save succeeded; a link, FIFO
+  // or device at that name is refused before any register is read.
+  FileReplacement file;
+  std::string why;
+  if (!file.Begin(*chosen, FileAccess::Shared, why)) {
+    OpenFileError(ctx, why);
+    result.problem = why;
     result.outcome = ConfigOutcome::OpenFileFailed;
     return result;
   }
@@ -151,8 +83,10 @@ SaveFileResult SaveConfigToFile(PageContext& ctx, const ProgressFn& progress) {
     return result;
   }
 
-  if (!file.Commit(EncodeConfigFile(record->mac, result.rows))) {
-    FileError(ctx, kOpenFileFailed);
+  const std::vector<uint8_t> bytes = EncodeConfigFile(record->mac, result.rows);
+  if (!file.Write(bytes.data(), bytes.size(), why) || !file.Commit(why)) {
+    OpenFileError(ctx, why);
+    result.problem = why;
     result.outcome = ConfigOutcome::OpenFileFailed;
     return result;
   }
@@ -175,9 +109,11 @@ LoadFileResult LoadConfigFromFile(PageContext& ctx, const ProgressFn& progress) 
   }
   result.path = *chosen;
 
-  const std::optional<ConfigParse> parse = ReadConfigFile(*chosen);
+  std::string why;
+  const std::optional<ConfigParse> parse = ReadConfigFile(*chosen, why);
   if (!parse) {
-    FileError(ctx, kOpenFileFailed);
+    OpenFileError(ctx, why);
+    result.problem = why;
     result.outcome = ConfigOutcome::OpenFileFailed;
     return result;
   }

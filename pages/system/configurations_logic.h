@@ -68,6 +68,7 @@ enum class ConfigOutcome {
 struct SaveFileResult {
   ConfigOutcome outcome = ConfigOutcome::NotReady;
   std::string path;
+  std::string problem;  // why the file could not be written, in words
   // This save's own rows: the model's list with the values just read (masked).
   std::vector<ConfigEntry> rows;
 };
@@ -83,7 +84,7 @@ struct RegisterChange {
 struct LoadFileResult {
   ConfigOutcome outcome = ConfigOutcome::NotReady;
   std::string path;
-  std::string problem;  // why the file is invalid, in words
+  std::string problem;  // why the file could not be read or is invalid, in words
   int entries = 0;      // entries in the file
   int written = 0;      // registers written (the soft reset not counted)
   std::vector<uint16_t> unread;  // registers left alone because their read failed
@@ -91,7 +92,8 @@ struct LoadFileResult {
 };
 
 // Save to File: the file name comes from the prompt's save dialog. The file is written to a
-// new temporary file next to it and put in place only once the whole save succeeded.
+// new file next to it and put in place only once the whole save succeeded; a link, FIFO,
+// device or folder at that name is refused and left as it is.
 SaveFileResult SaveConfigToFile(PageContext& ctx, const ProgressFn& progress = {});
 // Load from File: the file name comes from the prompt's open dialog.
 LoadFileResult LoadConfigFromFile(PageContext& ctx, const ProgressFn& progress = {});

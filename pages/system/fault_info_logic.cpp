@@ -6,14 +6,11 @@
 #include "pages/common/trunk_groups.h"
 
 namespace brisfell {
-namespace {
 
-constexpr BitField kTrunkFault{kRegFaultStatus, 1, 1};
-constexpr BitField kLoopFault{kRegFaultStatus, 2, 1};
-constexpr BitField kGigaPhy1Missing{kRegFaultStatus, 3, 1};
-constexpr BitField kGigaPhy2Missing{kRegFaultStatus, 4, 1};
-
-}  // namespace
+using reg_bit::kGigaPhy1Missing;
+using reg_bit::kGigaPhy2Missing;
+using reg_bit::kLoopFault;
+using reg_bit::kTrunkFault;
 
 void DecodeFaults(const SwitchRecord& record, uint32_t faults, FaultInfo& info) {
   info.portCount = record.portCount;

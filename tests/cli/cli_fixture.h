@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/frames.h"
+#include "engine/registers.h"
 #include "sim/pcap_writer.h"
 
 namespace brisfell::testing {
@@ -33,29 +35,21 @@ inline std::vector<WireFrame> Recorded(const std::string& path) {
   const auto records = brisfell::sim::ReadPcapFile(path);
   if (!records) return frames;
   for (const auto& r : *records) {
-    const auto& b = r.bytes;
-    if (b.size() < 16 || b[12] != 0x88 || b[13] != 0x99) continue;
-    WireFrame f;
-    f.opcode = b[15];
-    std::copy(b.begin(), b.begin() + 6, f.destination.begin());
-    if (b.size() >= 18) f.key = static_cast<uint16_t>(b[16] << 8 | b[17]);
-    if (b.size() >= 20) f.reg = static_cast<uint16_t>(b[18] | b[19] << 8);
-    if (b.size() >= 24)
-      f.value = b[20] | b[21] << 8 | b[22] << 16 | static_cast<uint32_t>(b[23]) << 24;
-    frames.push_back(f);
+    const auto f = DecodeFrame(r.bytes.data(), r.bytes.size());
+    if (f) frames.push_back({f->opcode, f->destination, KeyValue(f->key), f->reg, f->value});
   }
   return frames;
 }
 
-constexpr uint8_t kOpHello = 0x00;
-constexpr uint8_t kOpSet = 0x02;
+constexpr uint8_t kOpHello = rrcp::kOpHello;
+constexpr uint8_t kOpSet = rrcp::kOpSet;
 
 // The set frames that change something: EEPROM read commands (a set of 0x0217 with bit 11,
 // as discovery's vendor look-up sends) are reads.
 inline std::vector<WireFrame> WriteFrames(const std::string& path) {
   std::vector<WireFrame> sets;
   for (const auto& f : Recorded(path))
-    if (f.opcode == kOpSet && !(f.reg == 0x0217 && (f.value & 0x0800))) sets.push_back(f);
+    if (f.opcode == kOpSet && !(f.reg == kRegEepromControl && (f.value & kEepromReadCommand))) sets.push_back(f);
   return sets;
 }
 

@@ -41,7 +41,7 @@ class DirectedCli : public brisfell::testing::CliTest {
       char mac[18];
       std::snprintf(mac, sizeof mac, "%02X:%02X:%02X:%02X:%02X:%02X", bytes[i], bytes[i + 1], bytes[i + 2],
                     bytes[i + 3], bytes[i + 4], bytes[i + 5]);
-      records.emplace_back(mac, static_cast<uint16_t>(bytes[i + 6] << 8 | bytes[i + 7]));
+      records.emplace_back(mac, brisfell::LoadBe16(&bytes[i + 6]));
     }
     return records;
   }

@@ -40,29 +40,29 @@ TEST_F(LiveCli, MetricsForEverySwitchOrOne) {
   CliRun r = Run("--sim metrics");
   ASSERT_EQ(r.status, 0) << r.err;
   const Exposition e = WellFormed(r.out);
-  EXPECT_EQ(e.types.size(), 5u);
-  EXPECT_EQ(e.help.size(), 5u);
+  EXPECT_EQ(e.types.size(), 7u);
+  EXPECT_EQ(e.help.size(), 7u);
   const auto up = e.Named("brisfell_up");
   ASSERT_EQ(up.size(), 5u);
   for (const auto& s : up) EXPECT_EQ(s.value, 1) << s.labels.at("switch");
   EXPECT_EQ(e.Named("brisfell_port_link_up").size(), kPorts);
-  EXPECT_EQ(e.Named("brisfell_port_speed_bits_per_second").size(), kPorts);
+  EXPECT_EQ(e.Named("brisfell_port_speed_bytes").size(), kPorts);
   EXPECT_EQ(e.Named("brisfell_port_full_duplex").size(), kPorts);
-  EXPECT_EQ(e.Named("brisfell_port_mib_counter_total").size(), 3 * kPorts);
+  EXPECT_EQ(e.Named("brisfell_port_mib_total").size(), 3 * kPorts);
   for (const auto& s : e.samples) {
     EXPECT_TRUE(s.name.rfind("brisfell_", 0) == 0) << s.name;
     EXPECT_EQ(s.labels.count("switch"), 1u);
     EXPECT_EQ(s.labels.count("model"), 1u);
   }
   // The core's port 1 counts bytes; G1 of the gigabit switch runs at a gigabit.
-  const auto rx = e.Find("brisfell_port_mib_counter_total",
+  const auto rx = e.Find("brisfell_port_mib_total",
                          {{"switch", "02:0B:F1:24:00:01"}, {"port", "1"}, {"counter", "1"}});
   ASSERT_EQ(rx.size(), 1u);
   EXPECT_EQ(rx[0].labels.at("kind"), "rx_bytes");
   EXPECT_GT(rx[0].value, 1.8e9);
-  const auto g1 = e.Find("brisfell_port_speed_bits_per_second", {{"switch", "02:0B:F1:26:00:01"}, {"port", "G1"}});
+  const auto g1 = e.Find("brisfell_port_speed_bytes", {{"switch", "02:0B:F1:26:00:01"}, {"port", "G1"}});
   ASSERT_EQ(g1.size(), 1u);
-  EXPECT_EQ(g1[0].value, 1e9);
+  EXPECT_EQ(g1[0].value, 1e9 / 8);  // bytes per second
 
   // -s: that switch alone; --output: a file for the textfile collector, nothing on stdout.
   r = Run("--sim -s 02:0B:F1:16:00:04 metrics --output brisfell.prom");
@@ -111,12 +111,12 @@ TEST_F(LiveCli, ServeMetricsAnswersEachScrapeWithAFreshReading) {
   for (const std::string& body : bodies) {
     const Exposition e = WellFormed(body);
     EXPECT_EQ(e.Named("brisfell_up").size(), 5u);
-    EXPECT_EQ(e.Named("brisfell_port_mib_counter_total").size(), 3 * kPorts);
+    EXPECT_EQ(e.Named("brisfell_port_mib_total").size(), 3 * kPorts);
   }
   // Each scrape read the switches again: the traffic counters moved on.
-  const auto before = ParseExposition(bodies[0]).Find("brisfell_port_mib_counter_total",
+  const auto before = ParseExposition(bodies[0]).Find("brisfell_port_mib_total",
                                                       {{"switch", "02:0B:F1:24:00:01"}, {"port", "1"}, {"counter", "1"}});
-  const auto after = ParseExposition(bodies[1]).Find("brisfell_port_mib_counter_total",
+  const auto after = ParseExposition(bodies[1]).Find("brisfell_port_mib_total",
                                                      {{"switch", "02:0B:F1:24:00:01"}, {"port", "1"}, {"counter", "1"}});
   ASSERT_EQ(before.size(), 1u);
   ASSERT_EQ(after.size(), 1u);

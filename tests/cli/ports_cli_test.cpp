@@ -30,17 +30,9 @@ class PortsCli : public brisfell::testing::CliTest {
   // The set frames of a recording, in order. Reads, hellos and discovery's EEPROM commands
   // (0x0217, for switches of another maker) are skipped.
   std::vector<SetFrame> Sets() const {
-    std::ifstream in(Pcap(), std::ios::binary);
-    std::vector<uint8_t> d((std::istreambuf_iterator<char>(in)), {});
     std::vector<SetFrame> sets;
-    for (size_t i = 24; i + 16 <= d.size();) {
-      const uint32_t len = d[i + 8] | d[i + 9] << 8 | d[i + 10] << 16 | static_cast<uint32_t>(d[i + 11]) << 24;
-      const uint8_t* f = d.data() + i + 16;
-      if (len >= 24 && f[12] == 0x88 && f[13] == 0x99 && f[15] == 0x02 && (f[18] | f[19] << 8) != 0x0217)
-        sets.push_back({static_cast<uint16_t>(f[18] | f[19] << 8),
-                        f[20] | f[21] << 8 | f[22] << 16 | static_cast<uint32_t>(f[23]) << 24});
-      i += 16 + len;
-    }
+    for (const auto& f : brisfell::testing::Recorded(Pcap()))
+      if (f.opcode == brisfell::rrcp::kOpSet && f.reg != brisfell::kRegEepromControl) sets.push_back({f.reg, f.value});
     return sets;
   }
 

@@ -29,16 +29,8 @@ class SecurityCli : public brisfell::testing::CliTest {
   }
   // The RRCP frames of the test's wire.pcap as (opcode, register); none when it was not written.
   std::vector<std::pair<int, int>> Wire() const {
-    std::ifstream in(dir_ / "wire.pcap", std::ios::binary);
-    const std::vector<uint8_t> d((std::istreambuf_iterator<char>(in)), {});
     std::vector<std::pair<int, int>> frames;
-    for (size_t i = 24; i + 16 <= d.size();) {
-      const uint32_t len = d[i + 8] | d[i + 9] << 8 | d[i + 10] << 16 | static_cast<uint32_t>(d[i + 11]) << 24;
-      const uint8_t* f = d.data() + i + 16;
-      if (i + 16 + len <= d.size() && len >= 20 && f[12] == 0x88 && f[13] == 0x99)
-        frames.emplace_back(f[15], f[18] | f[19] << 8);
-      i += 16 + len;
-    }
+    for (const auto& f : brisfell::testing::Recorded((dir_ / "wire.pcap").string())) frames.emplace_back(f.opcode, f.reg);
     return frames;
   }
   // The set frames among them, without discovery's EEPROM read commands (0x0217).

@@ -161,8 +161,10 @@ TEST(Discovery, DirectedHellosGoOutTogetherAndFindTheSameSwitches) {
   }
   // The three directed hellos left before anything was received.
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(found.driver.sent[i][15], rrcp::kOpHello);
-    EXPECT_NE(found.driver.sent[i][0], 0xFF);
+    const auto f = DecodeFrame(found.driver.sent[i].data(), found.driver.sent[i].size());
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->opcode, rrcp::kOpHello);
+    EXPECT_NE(f->destination, kBroadcastMac);
   }
 }
 
@@ -178,7 +180,10 @@ TEST(Discovery, ALostHelloReplyIsMadeUpByTheRepeat) {
   EXPECT_EQ(seg.engine.DiscoverSwitches(0, true), 3);
   EXPECT_EQ(seg.engine.SwitchCount(), 3);
   int broadcasts = 0;
-  for (const auto& f : seg.driver.sent) broadcasts += f[15] == rrcp::kOpHello && f[0] == 0xFF;
+  for (const auto& bytes : seg.driver.sent) {
+    const auto f = DecodeFrame(bytes.data(), bytes.size());
+    broadcasts += f && f->opcode == rrcp::kOpHello && f->destination == kBroadcastMac;
+  }
   EXPECT_EQ(broadcasts, kBroadcastHellos);
   EXPECT_TRUE(seg.engine.DiscoveryWarnings().empty());
 }

@@ -57,17 +57,16 @@ struct Segment {
   Segment() {
     engine.SetDatabasePath(dir.File("qswrec.dat"));
     engine.SetErrorNotifier([this](const std::string& m) { messages.push_back(m); });
-    driver.respond = [this](const std::vector<uint8_t>& f) {
+    driver.respond = [this](const std::vector<uint8_t>& bytes) {
       std::vector<std::pair<int64_t, std::vector<uint8_t>>> out;
-      Mac dst;
-      std::copy(f.begin(), f.begin() + 6, dst.begin());
+      const auto f = DecodeFrame(bytes.data(), bytes.size());
+      if (!f) return out;
       int delay = 1000;
       for (auto& sw : switches) {
         delay += 100;
-        if (dst != sw.mac && !(f[15] == rrcp::kOpHello && dst == kBroadcastMac)) continue;
-        if (f[16] != sw.key[0] || f[17] != sw.key[1]) continue;
-        const uint16_t reg = static_cast<uint16_t>(f[18] | f[19] << 8);
-        if (f[15] == rrcp::kOpHello) {
+        if (f->destination != sw.mac && !(f->opcode == rrcp::kOpHello && f->destination == kBroadcastMac)) continue;
+        if (f->key != sw.key) continue;
+        if (f->opcode == rrcp::kOpHello) {
           HelloReply r;
           r.source = sw.mac;
           r.key = sw.key;
@@ -80,14 +79,15 @@ struct Segment {
           }
           for (int k = 0; k <= duplicateHelloReplies; ++k)
             out.emplace_back(delay + k, ToVector(BuildHelloReply(driver.station, r)));
-        } else if (f[15] == rrcp::kOpSet && reg == kRegEepromControl) {
-          eepromAddress[sw.mac] = static_cast<uint16_t>(f[20] | f[21] << 8) & 0x7FF;
-        } else if (f[15] == rrcp::kOpGet && sw.eepromAnswers) {
+        } else if (f->opcode == rrcp::kOpSet && f->reg == kRegEepromControl) {
+          eepromAddress[sw.mac] = static_cast<uint16_t>(f->value & kEepromAddressMask);
+        } else if (f->opcode == rrcp::kOpGet && sw.eepromAnswers) {
           uint32_t v = 0;
           const uint16_t a = eepromAddress[sw.mac];
-          if (reg == kRegEepromData && a >= 26 && a <= 29) v = static_cast<uint32_t>(sw.eepromVendor[a - 26]) << 8;
-          if (reg == kRegEepromControl) v = a | 0x0800u;  // the read command, done
-          out.emplace_back(delay, ToVector(BuildGetReply(driver.station, sw.mac, sw.key, reg, v)));
+          if (f->reg == kRegEepromData && a >= kEepromVendorCopy && a < kEepromVendorCopy + 4)
+            v = reg_bit::kEepromByteRead.With(0, sw.eepromVendor[a - kEepromVendorCopy]);
+          if (f->reg == kRegEepromControl) v = a | kEepromReadCommand;  // the read command, done
+          out.emplace_back(delay, ToVector(BuildGetReply(driver.station, sw.mac, sw.key, f->reg, v)));
         }
       }
       return out;

@@ -56,6 +56,48 @@ TEST(Frames, KeyTravelsHighByteFirstAndBroadcastAlwaysDefault) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(b[i], 0xFF);
 }
 
+// The one codec: every kind decodes to what was encoded, fields of other kinds stay zero, and
+// a frame too short for its kind's fields (or of another protocol) is not decoded at all.
+TEST(Frames, CodecRoundTripsEveryKindAndRefusesShortFrames) {
+  const RrcpFrame base{.destination = kSwitchA, .source = kStation, .key = KeyBytesOf(0x1234)};
+  auto with = [&](uint8_t opcode, auto fill) {
+    RrcpFrame f = base;
+    f.opcode = opcode;
+    fill(f);
+    return f;
+  };
+  const struct {
+    RrcpFrame frame;
+    size_t fieldsLength;
+  } cases[] = {
+      {with(rrcp::kOpHello, [](RrcpFrame&) {}), 18},
+      {with(rrcp::kOpGet, [](RrcpFrame& f) { f.reg = 0x0217; }), 20},
+      {with(rrcp::kOpSet, [](RrcpFrame& f) { f.reg = 0x0217, f.value = 0xFEDCBA98; }), 24},
+      {with(rrcp::kOpGetReply, [](RrcpFrame& f) { f.reg = 0x070D, f.value = 0x80000001; }), 24},
+      {with(rrcp::kOpHelloReply,
+            [](RrcpFrame& f) {
+              f.downLinkPort = 3, f.upLinkPort = 25, f.upLinkMac = kSwitchB, f.chipId = 0x5988, f.vendorId = 0x6B2D7002;
+            }),
+       32},
+      {with(0x7E, [](RrcpFrame&) {}), 18},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(DescribeFrame(EncodeFrame(c.frame).data(), kFrameSize));
+    const Frame bytes = EncodeFrame(c.frame);
+    EXPECT_EQ(FieldsLength(c.frame.opcode), c.fieldsLength);
+    EXPECT_EQ(DecodeFrame(bytes.data(), bytes.size()), c.frame);
+    EXPECT_EQ(DecodeFrame(bytes.data(), c.fieldsLength), c.frame);
+    EXPECT_FALSE(DecodeFrame(bytes.data(), c.fieldsLength - 1));
+    Frame other = bytes;
+    other[14] = 0x02;  // another protocol on the same EtherType
+    EXPECT_FALSE(DecodeFrame(other.data(), other.size()));
+  }
+  const Frame reply = EncodeFrame(cases[3].frame);
+  EXPECT_EQ(DescribeFrame(reply.data(), reply.size()),
+            "get-reply 02:B5:F0:00:00:01 > 02:10:00:00:00:AA key 0x1234 reg 0x070D value 0x80000001");
+  EXPECT_EQ(DescribeFrame(reply.data(), 23), "RRCP opcode 0x81 cut short (23 bytes)");
+}
+
 TEST(Frames, HelloReplyRoundTrip) {
   HelloReply r;
   r.source = kSwitchA;
@@ -196,6 +238,7 @@ TEST(Frames, RandomBatchesAreHandledSafely) {
       EXPECT_LE(d + len, buffer.data() + n);
       ParseHelloReply(d, len);
       ParseGetReply(d, len, 0x0209, kSwitchA);
+      DescribeFrame(d, len);
       return ++visits < 1000;
     });
     EXPECT_LT(visits, 1000u);

@@ -13,10 +13,7 @@ using testing::FakeDriver;
 using testing::ManualClock;
 using testing::ToVector;
 
-uint16_t Reg(const std::vector<uint8_t>& f) { return static_cast<uint16_t>(f[18] | f[19] << 8); }
-uint32_t Value(const std::vector<uint8_t>& f) {
-  return static_cast<uint32_t>(f[20] | f[21] << 8 | f[22] << 16 | f[23] << 24);
-}
+RrcpFrame Decoded(const std::vector<uint8_t>& bytes) { return DecodeFrame(bytes.data(), bytes.size()).value(); }
 
 // One switch answering hellos and gets from a register map, with a small EEPROM behind the
 // control and data registers (a command completes as soon as it is written); the control
@@ -38,31 +35,32 @@ struct Rig {
   int sentCount = 0, replyCount = 0;
 
   Rig() {
-    driver.respond = [this](const std::vector<uint8_t>& f) {
+    driver.respond = [this](const std::vector<uint8_t>& bytes) {
       std::vector<std::pair<int64_t, std::vector<uint8_t>>> out;
       if (lostSent.count(sentCount++)) return out;
-      if (f[15] == rrcp::kOpHello) {
+      const RrcpFrame f = Decoded(bytes);
+      if (f.opcode == rrcp::kOpHello) {
         HelloReply r;
         r.source = mac;
         r.key = kDefaultKeyBytes;
         r.vendorId = vendor;
         out.emplace_back(replyDelayUs, ToVector(BuildHelloReply(driver.station, r)));
-      } else if (f[15] == rrcp::kOpGet && answersGets) {
-        uint32_t v = regs[Reg(f)];
-        if (Reg(f) == kRegEepromControl && !controlScript.empty()) {
+      } else if (f.opcode == rrcp::kOpGet && answersGets) {
+        uint32_t v = regs[f.reg];
+        if (f.reg == kRegEepromControl && !controlScript.empty()) {
           v = controlScript.front();
           controlScript.pop_front();
         }
         if (!lostReplies.count(replyCount++))
-          out.emplace_back(replyDelayUs, ToVector(BuildGetReply(driver.station, mac, kDefaultKeyBytes, Reg(f), v)));
-      } else if (f[15] == rrcp::kOpSet) {
-        regs[Reg(f)] = Value(f);
-        if (Reg(f) == kRegEepromControl) {
-          const uint16_t address = Value(f) & 0x07FF;
-          if (Value(f) & 0x0800)
-            regs[kRegEepromData] = (regs[kRegEepromData] & 0x00FF) | static_cast<uint32_t>(eeprom[address]) << 8;
+          out.emplace_back(replyDelayUs, ToVector(BuildGetReply(driver.station, mac, kDefaultKeyBytes, f.reg, v)));
+      } else if (f.opcode == rrcp::kOpSet) {
+        regs[f.reg] = f.value;
+        if (f.reg == kRegEepromControl) {
+          const uint16_t address = f.value & kEepromAddressMask;
+          if (f.value & kEepromReadCommand)
+            regs[kRegEepromData] = reg_bit::kEepromByteRead.With(regs[kRegEepromData], eeprom[address]);
           else
-            eeprom[address] = static_cast<uint8_t>(regs[kRegEepromData] & 0xFF);
+            eeprom[address] = static_cast<uint8_t>(reg_bit::kEepromByteToWrite.Get(regs[kRegEepromData]));
         }
       }
       return out;
@@ -81,8 +79,8 @@ struct Rig {
   // The register writes (set frames) sent since the last clear, in order.
   std::vector<std::pair<uint16_t, uint32_t>> Sets() const {
     std::vector<std::pair<uint16_t, uint32_t>> out;
-    for (const auto& f : driver.sent)
-      if (f[15] == rrcp::kOpSet) out.emplace_back(Reg(f), Value(f));
+    for (const auto& bytes : driver.sent)
+      if (const RrcpFrame f = Decoded(bytes); f.opcode == rrcp::kOpSet) out.emplace_back(f.reg, f.value);
     return out;
   }
 };
@@ -121,7 +119,7 @@ TEST(Registers, ReplyFromAnotherSwitchIsNeverTaken) {
   const Mac other = {0x02, 0x99, 0, 0, 0, 0x99};
   rig.driver.respond = [&](const std::vector<uint8_t>& f) {
     std::vector<std::pair<int64_t, std::vector<uint8_t>>> out;
-    out.emplace_back(0, ToVector(BuildGetReply(rig.driver.station, other, kDefaultKeyBytes, Reg(f), 0xBAD)));
+    out.emplace_back(0, ToVector(BuildGetReply(rig.driver.station, other, kDefaultKeyBytes, Decoded(f).reg, 0xBAD)));
     return out;
   };
   uint32_t v = 0;

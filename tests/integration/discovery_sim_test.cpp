@@ -63,9 +63,12 @@ TEST(DiscoverySim, BuiltInScenarioFindsEverySwitchWithItsProfile) {
   ASSERT_EQ(f.engine.DiscoverSwitches(0, true), 5);
   EXPECT_LT(f.clock.NowMs() - again, 1000 + 5 * 100 + 100);
   int directed = 0;
-  for (const auto& fr : f.segment.Recording())
-    if (fr.direction == sim::RecordedFrame::Direction::FromStation && fr.bytes[15] == 0x00 && fr.bytes[0] != 0xFF)
+  for (const auto& fr : f.segment.Recording()) {
+    const auto frame = DecodeFrame(fr.bytes.data(), fr.bytes.size());
+    if (fr.direction == sim::RecordedFrame::Direction::FromStation && frame && frame->opcode == rrcp::kOpHello &&
+        frame->destination != kBroadcastMac)
       ++directed;
+  }
   EXPECT_EQ(directed, 5);
 }
 

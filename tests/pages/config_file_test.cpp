@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 
+#include "engine/byte_order.h"
 #include "support/sim_fixture.h"
 
 namespace brisfell::testing {
@@ -16,12 +17,8 @@ namespace {
 
 const Mac kMac = {0x02, 0x0B, 0xF1, 0x24, 0x00, 0x01};
 
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { StoreLe32(b.data() + at, v); }
+uint32_t Get32(const std::vector<uint8_t>& b, size_t at) { return LoadLe32(b.data() + at); }
 
 // A header with the given data area at `offset`, the checksum its real byte sum unless given.
 std::vector<uint8_t> FileWith(const std::vector<uint8_t>& data, uint32_t offset = 48, uint32_t length = UINT32_MAX,
@@ -212,29 +209,32 @@ TEST(ConfigFileFormat, ReadingFromDiskTakesOnlyTheHeaderAndTheDataArea) {
   const std::string path = sim.tempDir + "/far.qsw";
   std::vector<uint8_t> bytes = FileWith(Entries(3), 5000);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-  auto p = ReadConfigFile(path);
-  ASSERT_TRUE(p && p->file) << (p ? p->problem : "not read");
+  std::string error;
+  auto p = ReadConfigFile(path, error);
+  ASSERT_TRUE(p && p->file) << (p ? p->problem : error);
   EXPECT_EQ(p->file->entries.size(), 3u);
 
   bytes.resize(bytes.size() - 1);
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-  p = ReadConfigFile(path);
+  p = ReadConfigFile(path, error);
   ASSERT_TRUE(p);
   EXPECT_FALSE(p->file);
-  EXPECT_FALSE(ReadConfigFile(sim.tempDir + "/missing.qsw"));
-  EXPECT_FALSE(ReadConfigFile(sim.tempDir)) << "a folder is not a file";
+  EXPECT_FALSE(ReadConfigFile(sim.tempDir + "/missing.qsw", error));
+  EXPECT_EQ(error, sim.tempDir + "/missing.qsw: No such file or directory");
+  EXPECT_FALSE(ReadConfigFile(sim.tempDir, error)) << "a folder is not a file";
+  EXPECT_EQ(error, sim.tempDir + ": is a directory, not a regular file");
 }
 
 TEST(ConfigFileFormat, EveryListedRegisterIsDescribed) {
   for (ProfileKind kind : {ProfileKind::Port16, ProfileKind::Port24, ProfileKind::Generic})
     for (const auto& row : BuildFactoryDefaultList(kind))
-      EXPECT_FALSE(ConfigRegisterMeaning(static_cast<uint16_t>(row.reg)).empty()) << std::hex << row.reg;
-  EXPECT_EQ(ConfigRegisterMeaning(0x0320), "VlanTable entry 1, members, chip ports 0-15");
-  EXPECT_EQ(ConfigRegisterMeaning(0x037C), "VlanTable entry 31, VLAN ID");
-  EXPECT_EQ(ConfigRegisterMeaning(0x060B), "PortAdvertise, chip ports 2 and 3");
-  EXPECT_EQ(ConfigRegisterMeaning(0x0555), "");
-  EXPECT_EQ(ConfigRegisterMeaning(0x0217), "") << "the EEPROM window is in no list";
+      EXPECT_FALSE(RegisterCaption(static_cast<uint16_t>(row.reg)).empty()) << std::hex << row.reg;
+  EXPECT_EQ(RegisterCaption(0x0320), "VlanTable entry 1, members, chip ports 0-15");
+  EXPECT_EQ(RegisterCaption(0x037C), "VlanTable entry 31, VLAN ID");
+  EXPECT_EQ(RegisterCaption(0x060B), "PortAdvertise, chip ports 2 and 3");
+  EXPECT_EQ(RegisterCaption(0x0555), "");
+  EXPECT_EQ(RegisterCaption(0x0217), "EEPROM control") << "in no list, but known";
   EXPECT_EQ(ConfigRegisterFields(0x0200), std::vector<std::string>{"Loop Port Detection"});
   EXPECT_EQ(ConfigRegisterFields(0x0402), std::vector<std::string>{"Force Set High Priority Port"});
   EXPECT_TRUE(ConfigRegisterFields(0x060A).empty());

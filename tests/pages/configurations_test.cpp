@@ -180,7 +180,8 @@ TEST_F(ConfigurationsTest, SaveThatCannotCreateItsFileReadsNothing) {
   for (const std::string& path : {Path("no-such-folder/x.qsw"), sim.tempDir}) {
     prompt.shown.clear();
     EXPECT_EQ(SaveTo(path).outcome, ConfigOutcome::OpenFileFailed) << path;
-    EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>{"Open file failed!"}) << path;
+    ASSERT_EQ(prompt.MessageTexts().size(), 1u);
+    EXPECT_EQ(prompt.MessageTexts()[0].rfind("Open file failed!\n" + path + ": ", 0), 0u) << prompt.MessageTexts()[0];
     EXPECT_EQ(prompt.shown.back().title, "Error");
   }
   prompt.shown.clear();
@@ -190,14 +191,20 @@ TEST_F(ConfigurationsTest, SaveThatCannotCreateItsFileReadsNothing) {
   EXPECT_TRUE(FilesInFolder().empty());
 }
 
-TEST_F(ConfigurationsTest, SaveThroughALinkReplacesTheFileItNames) {
-  UseVendor(kCore24);
+// A link planted where the operator saves (a shared folder) would have the save replace the
+// file it leads to: refused before a register is read, the link and its file left as they are.
+TEST_F(ConfigurationsTest, SaveOntoALinkIsRefused) {
+  auto& sw = UseVendor(kCore24);
   std::filesystem::create_directory(Path("real"));
   Write(Path("real/core.qsw"), {'o', 'l', 'd'});
   std::filesystem::create_symlink("real/core.qsw", Path("link.qsw"));
-  ASSERT_EQ(SaveTo(Path("link.qsw")).outcome, ConfigOutcome::Done);
+  const SaveFileResult r = SaveTo(Path("link.qsw"));
+  EXPECT_EQ(r.outcome, ConfigOutcome::OpenFileFailed);
+  EXPECT_EQ(r.problem, Path("link.qsw") + ": is a symbolic link, not a regular file; left as it is");
+  EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>{"Open file failed!\n" + r.problem});
   EXPECT_TRUE(std::filesystem::is_symlink(Path("link.qsw")));
-  EXPECT_EQ(Bytes(Path("real/core.qsw")).size(), 2768u);
+  EXPECT_EQ(Bytes(Path("real/core.qsw")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_TRUE(sw.ReadLog().empty());
 }
 
 // ---------------------------------------------------------------- Load from File
@@ -315,7 +322,8 @@ TEST_F(ConfigurationsTest, LoadRefusesABrokenFileBeforeTouchingTheSwitch) {
   }
   prompt.shown.clear();
   EXPECT_EQ(LoadFrom(Path("missing.qsw")).outcome, ConfigOutcome::OpenFileFailed);
-  EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>{"Open file failed!"});
+  EXPECT_EQ(prompt.MessageTexts(),
+            std::vector<std::string>{"Open file failed!\n" + Path("missing.qsw") + ": No such file or directory"});
   EXPECT_EQ(prompt.shown[0].file.proposedName, "") << "the open dialog proposes no name";
   EXPECT_EQ(LoadConfigFromFile(ctx).outcome, ConfigOutcome::Cancelled);
   EXPECT_TRUE(sw.WriteLog().empty());
@@ -569,8 +577,9 @@ TEST_F(ConfigurationsTest, FactoryDefaultWhoseEepromReadFailsSendsNoReset) {
 TEST_F(ConfigurationsTest, DiffNamesOnlyTheRegistersWhoseMaskedBitsDiffer) {
   auto& sw = UseVendor(kCore24);
   ASSERT_EQ(SaveTo(Path("core.qsw")).outcome, ConfigOutcome::Done);
-  const auto parse = ReadConfigFile(Path("core.qsw"));
-  ASSERT_TRUE(parse && parse->file);
+  std::string error;
+  const auto parse = ReadConfigFile(Path("core.qsw"), error);
+  ASSERT_TRUE(parse && parse->file) << error;
   ConfigDiffResult same = DiffConfig(ctx, *parse->file);
   EXPECT_TRUE(same.ran);
   EXPECT_TRUE(same.differences.empty());

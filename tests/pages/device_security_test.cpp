@@ -39,7 +39,7 @@ struct SecurityTest : PortsTest {
     const auto bytes = DatabaseBytes();
     for (size_t i = 0; i + 8 <= bytes.size(); i += 8)
       if (std::equal(mac.begin(), mac.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i)))
-        return static_cast<uint16_t>(bytes[i + 6] << 8 | bytes[i + 7]);
+        return LoadBe16(&bytes[i + 6]);
     return std::nullopt;
   }
   uint32_t Mask(const sim::EmulatedSwitch& sw) const {

@@ -58,10 +58,12 @@ struct PortsTest : ::testing::Test {
   // Get requests for `reg` the station sent since the recording was last cleared.
   int GetsSent(uint16_t reg) const {
     int n = 0;
-    for (const auto& f : sim.segment.Recording())
-      if (f.direction == sim::RecordedFrame::Direction::FromStation && f.bytes.size() >= 20 &&
-          f.bytes[15] == rrcp::kOpGet && (f.bytes[18] | f.bytes[19] << 8) == reg)
+    for (const auto& f : sim.segment.Recording()) {
+      const auto frame = DecodeFrame(f.bytes.data(), f.bytes.size());
+      if (f.direction == sim::RecordedFrame::Direction::FromStation && frame && frame->opcode == rrcp::kOpGet &&
+          frame->reg == reg)
         ++n;
+    }
     return n;
   }
   static std::vector<uint16_t> Range(uint16_t first, int count) {

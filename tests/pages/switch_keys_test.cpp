@@ -37,7 +37,7 @@ struct SwitchKeys : ::testing::Test {
     for (size_t i = 0; i + 8 <= b.size(); i += 8) {
       Mac m{};
       std::copy(b.begin() + static_cast<std::ptrdiff_t>(i), b.begin() + static_cast<std::ptrdiff_t>(i + 6), m.begin());
-      records.emplace_back(FormatMac(m), static_cast<uint16_t>(b[i + 6] << 8 | b[i + 7]));
+      records.emplace_back(FormatMac(m), LoadBe16(&b[i + 6]));
     }
     return records;
   }

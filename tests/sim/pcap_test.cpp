@@ -6,6 +6,7 @@
 
 #include "sim/pcap_writer.h"
 #include "sim/recording_driver.h"
+#include "engine/byte_order.h"
 #include "support/sim_fixture.h"
 #include "wire.h"
 
@@ -17,7 +18,7 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool IsRrcp(const std::vector<uint8_t>& f) { return f.size() >= 15 && f[12] == 0x88 && f[13] == 0x99 && f[14] == 0x01; }
+std::optional<RrcpFrame> Decoded(const std::vector<uint8_t>& f) { return DecodeFrame(f.data(), f.size()); }
 
 TEST(Pcap, SegmentRecordingIsAClassicPcapFile) {
   SimFixture f;
@@ -46,11 +47,12 @@ TEST(Pcap, SegmentRecordingIsAClassicPcapFile) {
   }
   // The broadcast hello first, then five hello replies to each of its repeats, each reply
   // behind its stray IPv4 frame.
-  EXPECT_EQ((*records)[0].bytes[15], rrcp::kOpHello);
+  EXPECT_EQ(Decoded((*records)[0].bytes)->opcode, rrcp::kOpHello);
   int replies = 0, ipv4 = 0;
   for (const auto& r : *records) {
-    replies += IsRrcp(r.bytes) && r.bytes[15] == rrcp::kOpHelloReply;
-    ipv4 += r.bytes[12] == 0x08 && r.bytes[13] == 0x00;
+    const auto frame = Decoded(r.bytes);
+    replies += frame && frame->opcode == rrcp::kOpHelloReply;
+    ipv4 += LoadBe16(r.bytes.data() + 12) == 0x0800;
   }
   EXPECT_EQ(replies, 5 * kBroadcastHellos);
   EXPECT_GE(ipv4, 5);
@@ -118,10 +120,10 @@ TEST(Pcap, RecordingDriverWritesEverythingTheEngineSentAndReceived) {
     EXPECT_EQ((*records)[i].bytes, rec[i].bytes) << i;
     EXPECT_EQ((*records)[i].timestampUs, rec[i].timeUs) << i;
   }
-  const auto& last = records->back().bytes;
-  EXPECT_EQ(last[15], rrcp::kOpSet);
-  EXPECT_EQ(last[18], 0x00);
-  EXPECT_EQ(last[19], 0x04);
+  const auto last = Decoded(records->back().bytes);
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->opcode, rrcp::kOpSet);
+  EXPECT_EQ(last->reg, 0x0400);
 }
 
 }  // namespace

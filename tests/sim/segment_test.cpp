@@ -4,13 +4,13 @@
 
 #include <cstring>
 
+#include "engine/byte_order.h"
 #include "support/sim_fixture.h"
 #include "wire.h"
 
 namespace brisfell::sim::test {
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 TEST(SegmentDriver, ListsOneAdapterInEitherNameFormat) {
   VirtualClock clock;
@@ -83,10 +83,10 @@ TEST(SegmentDriver, BatchesCarryCaptureHeadersAndTheReadTimeOutRunsOnTheClock) {
   const int64_t arrival = wire.clock.NowUs();
   EXPECT_GT(arrival, sent);
   EXPECT_LT(arrival - sent, 1000) << "returns when the reply arrives";
-  EXPECT_EQ(static_cast<int64_t>(Le32(&buffer[0])) * 1'000'000 + Le32(&buffer[4]), arrival);
-  EXPECT_EQ(Le32(&buffer[8]), 60u);
-  EXPECT_EQ(Le32(&buffer[12]), 60u);
-  EXPECT_EQ(buffer[16] | buffer[17] << 8, 20);
+  EXPECT_EQ(static_cast<int64_t>(LoadLe32(&buffer[0])) * 1'000'000 + LoadLe32(&buffer[4]), arrival);
+  EXPECT_EQ(LoadLe32(&buffer[8]), 60u);
+  EXPECT_EQ(LoadLe32(&buffer[12]), 60u);
+  EXPECT_EQ(LoadLe16(&buffer[16]), 20);
   EXPECT_TRUE(ParseHelloReply(&buffer[20], 60));
 }
 

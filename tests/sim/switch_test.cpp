@@ -348,7 +348,7 @@ TEST(EmulatedSwitchReset, SoftResetKeepsSettings) {
 std::map<uint16_t, uint32_t> Settings(const EmulatedSwitch& sw) {
   std::map<uint16_t, uint32_t> all;
   for (uint32_t r = 0; r < 0x0800; ++r)
-    if (r < reg::kMibCounterFirst || r > reg::kMibCounterLast) all[static_cast<uint16_t>(r)] = sw.Register(static_cast<uint16_t>(r));
+    if (r < kRegMibCounter1 || r > kRegMibLast) all[static_cast<uint16_t>(r)] = sw.Register(static_cast<uint16_t>(r));
   return all;
 }
 
