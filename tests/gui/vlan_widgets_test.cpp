@@ -370,7 +370,7 @@ TEST_F(VlanWidgets, TagDialogWithoutAnswerSelectsNothingAndOkWritesNothing) {
   Show(page);
   Select(page.List(), 0);
   sw.ClearLog();
-  sw.FailReads(0x0319, 1);
+  sw.FailReads(0x0319, -1);
   page.SetDialogRunner(Answer<TagUntagDialog>([](TagUntagDialog& dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Port 1 Tag/Untag Configuration");
     EXPECT_EQ(dialog.Mode(), -1);
