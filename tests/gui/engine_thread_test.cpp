@@ -104,6 +104,7 @@ TEST_F(EngineJobsTest, AJobWaitingIsDroppedAndOneRunningStopsBetweenFrames) {
   const auto waiting = jobs->Run(
       nullptr, [&](JobControl&) { waitingRan = true; }, [](bool, const JobEnd&) {}, hooks);
   ASSERT_TRUE(jobs->WaitHeld());
+  const size_t atHold = sim.segment.FramesFromStation();
   jobs->Cancel(waiting);
   jobs->Cancel(running);
   EXPECT_FALSE(jobs->Idle());
@@ -117,8 +118,9 @@ TEST_F(EngineJobsTest, AJobWaitingIsDroppedAndOneRunningStopsBetweenFrames) {
   EXPECT_FALSE(*readAll);
   EXPECT_TRUE(runningEnd.cancelled);
   EXPECT_EQ(runningEnd.failure, "") << "a cancelled read is not the switch's fault";
-  // Three reads answered, the fourth asked and cancelled: not the thirty of a whole refresh.
-  EXPECT_EQ(sim.segment.FramesFromStation() - before, 4u);
+  // Stopped where it was: no get sent after the cancel, far from the thirty of a whole refresh.
+  EXPECT_EQ(sim.segment.FramesFromStation(), atHold);
+  EXPECT_LT(atHold - before, 30u);
   EXPECT_TRUE(heard.empty()) << heard.front();
   EXPECT_TRUE(jobs->Idle());
 }
@@ -319,6 +321,7 @@ TEST(EngineThreadTest, APageShowsItIsBusyWhileTheRestOfTheWindowGoesOnAndCanBeCa
   s.Jobs().HoldAfterReads(5);
   page.RefreshButton()->click();
   ASSERT_TRUE(s.Jobs().WaitHeld());
+  const size_t atHold = s.segment.FramesFromStation();
   QApplication::sendPostedEvents();
 
   EXPECT_TRUE(page.Busy());
@@ -343,7 +346,8 @@ TEST(EngineThreadTest, APageShowsItIsBusyWhileTheRestOfTheWindowGoesOnAndCanBeCa
   EXPECT_TRUE(page.RefreshButton()->isEnabled());
   EXPECT_EQ(page.List()->topLevelItemCount(), 0);
   EXPECT_EQ(page.NoticeText(), "Cancelled: what is shown may be incomplete.");
-  EXPECT_EQ(s.segment.FramesFromStation() - before, 6u) << "five reads, and the one the cancel stopped";
+  EXPECT_EQ(s.segment.FramesFromStation(), atHold) << "no get sent after the cancel";
+  EXPECT_LT(atHold - before, 30u);
   // Cancelling is no failure of the switch: the status bar still says what discovery found.
   EXPECT_EQ(w.StatusText(), QString("5 switches found on %1.").arg(w.AdapterSelector()->itemText(0)));
 }
