@@ -84,6 +84,12 @@ struct LiveShell {
     Window().SelectAdapter(0);
     Settle();
   }
+  // Chooses the adapter and returns once its discovery waits at the segment's gate.
+  void DiscoverToTheGate() {
+    segment.Gate();
+    Window().SelectAdapter(0);
+    segment.WaitReached();
+  }
   sim::EmulatedSwitch& Emulated(int index) { return *segment.FindSwitch(GetEngine().GetSwitchRecord(index)->mac); }
   std::string Mac(int index) { return FormatMac(GetEngine().GetSwitchRecord(index)->mac); }
 
@@ -100,10 +106,8 @@ QString Cell(QTreeWidget* list, int row, int column) {
 TEST(LiveWindowTest, DiscoveryRunsOnTheEngineThreadWhileTheWindowGoesOn) {
   LiveShell s;
   MainWindow& w = s.Window();
-  s.segment.Gate();
-  w.SelectAdapter(0);
   // The call came back at once; the engine thread waits at the gate.
-  s.segment.WaitReached();
+  s.DiscoverToTheGate();
   // What the engine thread said before the gate: it started, and how long it will listen.
   QCoreApplication::sendPostedEvents(s.rig->jobs.get());
   EXPECT_TRUE(w.Discovering());
@@ -138,9 +142,7 @@ TEST(LiveWindowTest, DiscoveryRunsOnTheEngineThreadWhileTheWindowGoesOn) {
 TEST(LiveWindowTest, DiscoveryCanBeCancelled) {
   LiveShell s;
   MainWindow& w = s.Window();
-  s.segment.Gate();
-  w.SelectAdapter(0);
-  s.segment.WaitReached();
+  s.DiscoverToTheGate();
   w.DiscoveryPanel()->CancelButton()->click();
   s.segment.Release();
   s.Settle();
@@ -152,9 +154,7 @@ TEST(LiveWindowTest, DiscoveryCanBeCancelled) {
   EXPECT_EQ(w.CurrentGroup(), 0);
 
   // Choosing the adapter again while a discovery runs starts over: only the last one reports.
-  s.segment.Gate();
-  w.SelectAdapter(0);
-  s.segment.WaitReached();
+  s.DiscoverToTheGate();
   w.SelectAdapter(0);
   s.segment.Release();
   s.Settle();
