@@ -83,6 +83,8 @@ int main(int argc, char** argv) {
   app.add_option("-n,--count", count, "Number of single reads to time (0: none)")->check(CLI::Range(0, 10'000'000));
   app.add_option("-r,--runs", runs, "Runs of each page action")->check(CLI::Range(1, 100'000));
   app.add_option("--save-config", saveTo, "Keep the first configuration file saved here");
+  int window = kReadWindow;
+  app.add_option("-w,--window", window, "Gets in flight per switch")->check(CLI::Range(1, 64));
   app.add_option("--reference", reference, "Count the configuration files saved that differ from this one");
   try {
     app.parse(argc, argv);
@@ -98,6 +100,9 @@ int main(int argc, char** argv) {
     driver = std::make_unique<PcapDriver>();
   }
   Engine engine(*driver, clock);
+  LinkSettings link = engine.GetLinkSettings();
+  link.window = window;
+  engine.SetLinkSettings(link);
   const int adapters = engine.EnumerateAdapters();
   if (adapters < 0) return Fail("the packet driver cannot list the adapters: " + driver->LastError());
   int adapter = adapterText.empty() ? 0 : -1;
