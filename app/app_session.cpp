@@ -1,6 +1,7 @@
 #include "app/app_session.h"
 
 #include <QFile>
+#include <QPointer>
 #include <cstdio>
 #include <stdexcept>
 
@@ -43,12 +44,15 @@ std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QSt
 
   if (options.simulate) {
     try {
-      const sim::Scenario scenario = options.scenarioFile.isEmpty()
-                                         ? sim::DefaultScenario()
-                                         : sim::LoadScenarioFile(QFile::encodeName(options.scenarioFile).toStdString());
+      sim::Scenario scenario = options.scenarioFile.isEmpty()
+                                   ? sim::DefaultScenario()
+                                   : sim::LoadScenarioFile(QFile::encodeName(options.scenarioFile).toStdString());
+      if (!options.faults.isEmpty()) sim::ApplyFaultsText(scenario, options.faults.toStdString());
       s->segment_ = std::make_unique<sim::Segment>(scenario, *s->clock_);
     } catch (const std::exception& e) {
-      error = QString("Cannot load the scenario %1: %2").arg(options.scenarioFile, QString::fromStdString(e.what()));
+      error = options.scenarioFile.isEmpty()
+                  ? QString("Cannot set up the emulated segment: %1").arg(QString::fromStdString(e.what()))
+                  : QString("Cannot load the scenario %1: %2").arg(options.scenarioFile, QString::fromStdString(e.what()));
       return nullptr;
     }
   }
@@ -65,26 +69,31 @@ std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QSt
   } else {
     s->prompt_ = std::make_unique<UnattendedPrompt>();
   }
+  // From here on the engine belongs to its own thread.
+  s->jobs_ = std::make_unique<EngineJobs>(*s->engine_);
   s->context_ = std::make_unique<PageContext>(PageContext{*s->engine_, *s->prompt_});
-  s->pages_ = std::make_unique<PageSet>(*s->context_);
-  s->window_ = std::make_unique<MainWindow>(*s->engine_, *s->prompt_, *s->pages_);
+  s->pages_ = std::make_unique<PageSet>(*s->context_, *s->jobs_);
+  s->window_ = std::make_unique<MainWindow>(*s->engine_, *s->jobs_, *s->prompt_, *s->pages_);
   if (onScreen) onScreen->SetParent(s->window_.get());
-  s->context_->showStatus = [w = s->window_.get()](const std::string& text) {
-    w->ShowPageStatus(QString::fromStdString(text));
+  s->context_->showStatus = [w = QPointer<MainWindow>(s->window_.get())](const std::string& text) {
+    if (w) w->ShowPageStatus(QString::fromStdString(text));
   };
   return s;
 }
 
 AppSession::~AppSession() {
-  // The window goes first: its hosts and pages are still alive while it is torn down.
+  // The window goes first: its hosts and pages are still alive while it is torn down. The
+  // engine thread ends before the engine and the prompts it may still be using.
   window_.reset();
   pages_.reset();
+  jobs_.reset();
 }
 
 int AppSession::EmulatedAdapterIndex() const {
   if (!segment_) return -1;
-  for (int i = 0; i < engine_->AdapterCount(); ++i)
-    if (engine_->AdapterName(i) == sim::Segment::kAdapterName) return i;
+  const EngineView& view = jobs_->View();
+  for (int i = 0; i < view.adapterCount; ++i)
+    if (view.AdapterName(i) == sim::Segment::kAdapterName) return i;
   return -1;
 }
 

@@ -1,6 +1,6 @@
 // Everything the application runs on, built in start-up order: the clock, the packet drivers
-// (the real adapters and, on request, the emulated segment), the engine, the prompts, every
-// page host and page, and last the main window.
+// (the real adapters and, on request, the emulated segment), the engine, the prompts, the
+// engine's own thread, every page host and page, and last the main window.
 #pragma once
 
 #include <QString>
@@ -12,6 +12,7 @@
 #include "app/page_set.h"
 #include "engine/clock.h"
 #include "engine/engine.h"
+#include "pages/widgets/engine_jobs.h"
 
 namespace brisfell {
 
@@ -29,6 +30,7 @@ class AppSession {
 
   MainWindow& Window() { return *window_; }
   Engine& GetEngine() { return *engine_; }
+  EngineJobs& Jobs() { return *jobs_; }
   // The emulated segment's index in the adapter list; -1 without it.
   int EmulatedAdapterIndex() const;
 
@@ -43,6 +45,7 @@ class AppSession {
   CompositeDriver driver_;
   std::unique_ptr<Engine> engine_;
   std::unique_ptr<Prompt> prompt_;
+  std::unique_ptr<EngineJobs> jobs_;
   std::unique_ptr<PageContext> context_;
   std::unique_ptr<PageSet> pages_;
   std::unique_ptr<MainWindow> window_;

@@ -15,8 +15,12 @@ bool ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options, QS
   const QCommandLineOption screenshots(
       "screenshots", "With --simulate: choose the emulated adapter, save a PNG of every view into DIR, and exit.",
       "DIR");
+  const QCommandLineOption faults(
+      "faults", "With --simulate: faults of the emulated segment, as key=value pairs (drop=0.1,replyDelayMs=300).",
+      "FAULTS");
   parser.addOption(simulate);
   parser.addOption(screenshots);
+  parser.addOption(faults);
   parser.addPositionalArgument("scenario", "Scenario file of the emulated segment (with --simulate).", "[SCENARIO]");
 
   if (!parser.parse(arguments)) {
@@ -54,6 +58,13 @@ bool ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options, QS
       error = "--screenshots needs a directory.";
       return false;
     }
+  }
+  if (parser.isSet(faults)) {
+    if (!options.simulate) {
+      error = "--faults needs --simulate.";
+      return false;
+    }
+    options.faults = parser.value(faults);
   }
   return true;
 }

@@ -10,6 +10,7 @@ struct LaunchOptions {
   bool simulate = false;     // list the emulated segment as one more adapter
   QString scenarioFile;      // with simulate: the scenario to emulate; empty for the built-in one
   QString screenshotsDir;    // with simulate: write a picture of every view here, then exit
+  QString faults;            // with simulate: the segment's faults, as brisfell-sim --faults takes them
   bool helpOrVersion = false;  // the parser printed help or the version: exit at once
 };
 

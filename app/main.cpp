@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
       if (type == QtFatalMsg) std::abort();
     });
+    // The adapters are listed on the engine thread; the pictures wait for each step.
+    session->Jobs().WaitIdle();
     const int adapter = session->EmulatedAdapterIndex();
     if (adapter < 0) {
       std::fprintf(stderr, "brisfell: the emulated segment is not among the adapters\n");

@@ -1,62 +1,62 @@
 #include "app/main_window.h"
 
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <memory>
-#include <mutex>
 
 #include "app/about_dialog.h"
 #include "app/artwork.h"
 #include "app/network_map_window.h"
-#include "app/traffic_window.h"
 #include "app/tools_menu.h"
+#include "app/traffic_window.h"
 
 namespace brisfell {
 
 namespace {
 const char* const kGroupNames[PageSet::kGroupCount] = {"Status", "Configuration", "Security", "System"};
-constexpr int kProgressTickMs = 50;
 }  // namespace
+
+// What a discovery job brings back besides the switch table (which comes with every job).
+struct MainWindow::Discovery {
+  int result = -1;
+  std::vector<std::string> warnings;
+  std::string adapterError;
+};
 
 int DiscoveryListeningMs(qint64 databaseBytes) {
   const qint64 records = std::clamp<qint64>(databaseBytes / 8, 0, kMaxDatabaseRecords);
   return static_cast<int>(records) * kDirectedHelloWindowMs + kBroadcastHelloWindowMs;
 }
 
-QString SwitchSelectorText(const Engine& engine, int index) {
-  Mac mac{};
-  if (!engine.GetSwitchMac(index, mac)) return {};
+QString SwitchSelectorText(const SwitchRecord& record) {
+  const Mac& mac = record.mac;
   return QString::fromStdString(Format("%02X:%02X:%02X:%02X:%02X:%02X (%s)", mac[0], mac[1], mac[2], mac[3], mac[4],
-                                       mac[5], engine.ModelName(index).c_str()));
+                                       mac[5], record.modelName.c_str()));
 }
 
-MainWindow::MainWindow(Engine& engine, Prompt& prompt, PageSet& pages, QWidget* parent)
-    : QMainWindow(parent), engine_(engine), prompt_(prompt), pages_(pages), liveContext_{engine, prompt} {
+MainWindow::MainWindow(Engine& engine, EngineJobs& jobs, Prompt& prompt, PageSet& pages, QWidget* parent)
+    : QMainWindow(parent), engine_(engine), jobs_(jobs), prompt_(prompt), pages_(pages), liveContext_{engine, prompt} {
   setWindowTitle(kMainWindowCaption);
   setWindowIcon(ApplicationIcon());
   setObjectName("MainWindow");
   // The switch database's message is the engine's only one.
-  engine_.SetErrorNotifier([this](const std::string& message) {
-    prompt_.Message(kApplicationTitle, message, PromptIcon::Error);
-  });
-  engine_.SetReadObserver([this](int switchIndex, bool ok) { NoteRead(switchIndex, ok); });
+  jobs_.SetMessageListener(
+      [this](const std::string& message) { prompt_.Message(kApplicationTitle, message, PromptIcon::Error); });
+  jobs_.SetReadListener([this](int, const Mac& mac, bool ok) { NoteRead(mac, ok); });
   BuildControls();
-  AddToolsMenu(*this, engine_, prompt_);
+  AddToolsMenu(*this, jobs_, prompt_);
   FillAdapterSelector();
   ShowGroup(0);
 }
 
 MainWindow::~MainWindow() {
-  engine_.SetErrorNotifier(nullptr);
-  engine_.SetReadObserver(nullptr);
+  jobs_.SetMessageListener(nullptr);
+  jobs_.SetReadListener(nullptr);
   // The live windows are children of this one; their timers must not outlive the engine's user.
   delete traffic_.data();
   delete map_.data();
@@ -121,20 +121,15 @@ void MainWindow::BuildControls() {
   }
   layout->addWidget(groups_, 1);
   setCentralWidget(central);
+  // Discovery's panel covers the groups, whose pages wait for its switch table.
+  discovery_ = new JobSlot(jobs_, central, groups_, {groups_});
+  discovery_->setObjectName("discovery");
 
   status_ = new QLabel(this);
   status_->setObjectName("adapterStatus");
   status_->setContentsMargins(8, 2, 8, 2);
   statusBar()->addWidget(status_, 1);
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName("discoveryProgress");
-  progress_->setTextVisible(false);
-  progress_->setMaximumWidth(180);
-  progress_->hide();
-  statusBar()->addPermanentWidget(progress_);
   statusBar()->setSizeGripEnabled(true);
-  progressTimer_ = new QTimer(this);
-  connect(progressTimer_, &QTimer::timeout, this, &MainWindow::UpdateProgress);
 
   // Operator events only: the window's own changes to the selectors come with blocked signals.
   connect(adapters_, &QComboBox::activated, this, &MainWindow::SelectAdapter);
@@ -150,25 +145,39 @@ void MainWindow::BuildControls() {
 }
 
 void MainWindow::FillAdapterSelector() {
-  const int count = engine_.EnumerateAdapters();
-  const QSignalBlocker block(adapters_);
-  adapters_->clear();
-  for (int i = 0; i < count; ++i) adapters_->addItem(QString::fromStdString(engine_.AdapterDescription(i)));
-  adapters_->setCurrentIndex(-1);  // nothing is discovered until the operator picks one
-  if (count < 0) {
-    const std::string why = engine_.Driver().LastError();
-    SetStatus(why.empty() ? QString("The network adapters cannot be listed.")
-                          : QString("The network adapters cannot be listed: %1.").arg(QString::fromStdString(why)));
-  } else if (count == 0) {
-    SetStatus("No network adapter found.");
-  } else {
-    SetStatus("Choose an adapter to discover its switches.");
-  }
-  summary_ = StatusText();
+  jobs_.Run(
+      this,
+      [](JobControl& job) {
+        const int count = job.engine.EnumerateAdapters();
+        return std::make_pair(count, count < 0 ? job.engine.Driver().LastError() : std::string());
+      },
+      [this](std::pair<int, std::string> listed, const JobEnd&) {
+        const EngineView& view = jobs_.View();
+        {
+          const QSignalBlocker block(adapters_);
+          adapters_->clear();
+          for (int i = 0; i < view.adapterCount; ++i)
+            adapters_->addItem(QString::fromStdString(view.AdapterDescription(i)));
+          adapters_->setCurrentIndex(-1);  // nothing is discovered until the operator picks one
+        }
+        if (listed.first < 0) {
+          const QString why = QString::fromStdString(listed.second);
+          SetStatus(why.isEmpty() ? QString("The network adapters cannot be listed.")
+                                  : QString("The network adapters cannot be listed: %1.").arg(why));
+        } else if (listed.first == 0) {
+          SetStatus("No network adapter found.");
+        } else {
+          SetStatus("Choose an adapter to discover its switches.");
+        }
+        summary_ = StatusText();
+      });
 }
 
 void MainWindow::SelectAdapter(int index) {
-  if (discovering_ || index < 0 || index >= engine_.AdapterCount()) return;
+  if (index < 0 || index >= jobs_.View().adapterCount) return;
+  // A discovery that waits or runs is of no more use: this one replaces it.
+  const int generation = ++discoveryGeneration_;
+  discovery_->Cancel();
   {
     const QSignalBlocker block(adapters_);
     adapters_->setCurrentIndex(index);
@@ -177,88 +186,82 @@ void MainWindow::SelectAdapter(int index) {
     const QSignalBlocker block(switches_);
     switches_->clear();
   }
-  const int result = RunDiscovery(index);
+  // The shown page goes (its work with it): every page waits for the new switch table.
+  if (PageHost* host = CurrentHost()) host->DestroyWindow();
+  discovering_ = true;
+  jobs_.SetDiscovering(true);
+  jobs_.SetCurrentSwitch(-1);
+  SetControlsForDiscovery(true);
+  const QString name = QString::fromStdString(jobs_.View().AdapterDescription(index));
+  SetStatus(QString("Discovering on %1...").arg(name));
+  UpdateLiveWindows();
+
+  JobSlot::Options options;
+  options.deliverCancelled = true;
+  options.ended = [this, generation, index](const JobEnd& end) {
+    if (!end.ran) Discovered(generation, index, nullptr, true);
+  };
+  discovery_->Run(
+      QString("Discovering on %1...").arg(name),
+      [index](JobControl& job) {
+        Engine& engine = job.engine;
+        job.ProgressOverTime(DiscoveryListeningMs(QFileInfo(QString::fromStdString(engine.DatabasePath())).size()));
+        Discovery found;
+        found.result = engine.DiscoverSwitches(index, true);
+        if (engine.SwitchCount() > 0) engine.SetCurrentSwitchIndex(0);
+        found.warnings = engine.DiscoveryWarnings();
+        found.adapterError = engine.LastAdapterError();
+        return found;
+      },
+      [this, generation, index](const Discovery& found) {
+        Discovered(generation, index, &found, discovery_->LastEnd().cancelled);
+      },
+      std::move(options));
+}
+
+void MainWindow::Discovered(int generation, int adapter, const Discovery* found, bool cancelled) {
+  // A discovery replaced by a newer one says nothing.
+  if (generation != discoveryGeneration_) return;
+  discovering_ = false;
+  jobs_.SetDiscovering(false);
+  SetControlsForDiscovery(false);
+  const EngineView& view = jobs_.View();
+  if (!found) {
+    // Cancelled before it began: the engine still has the last table, with no switch chosen.
+    jobs_.SetCurrentSwitch(-1);
+    jobs_.Run(this, [](JobControl& job) { job.engine.SetCurrentSwitchIndex(-1); }, [](bool, const JobEnd&) {});
+  } else {
+    jobs_.SetCurrentSwitch(view.SwitchCount() > 0 ? 0 : -1);
+  }
+  {
+    const QSignalBlocker block(adapters_);
+    adapters_->setCurrentIndex(found ? adapter : view.currentAdapter);
+  }
   {
     const QSignalBlocker block(switches_);
-    for (int i = 0; i < engine_.SwitchCount(); ++i) switches_->insertItem(i, SwitchSelectorText(engine_, i));
-    if (engine_.SwitchCount() > 0) {
-      switches_->setCurrentIndex(0);
-      engine_.SetCurrentSwitchIndex(0);
-    } else {
-      switches_->setCurrentIndex(-1);
-    }
+    switches_->clear();
+    for (int i = 0; i < view.SwitchCount(); ++i) switches_->insertItem(i, SwitchSelectorText(*view.Record(i)));
+    switches_->setCurrentIndex(view.currentSwitch);
   }
-  ReportDiscovery(index, result);
+  if (found) {
+    ReportDiscovery(adapter, *found, cancelled);
+  } else {
+    noReply_ = false;
+    summary_ = "Discovery cancelled.";
+    SetStatus(summary_);
+  }
   ShowGroup(0);
   UpdateLiveWindows();
 }
 
-int MainWindow::RunDiscovery(int adapter) {
-  discovering_ = true;
-  SetControlsForDiscovery(true);
-  SetStatus(QString("Discovering on %1...").arg(QString::fromStdString(engine_.AdapterDescription(adapter))));
-  listeningMs_ = DiscoveryListeningMs(QFileInfo(QString::fromStdString(engine_.DatabasePath())).size());
-  progress_->setRange(0, listeningMs_);
-  progress_->setValue(0);
-  progress_->show();
-  discoveryClock_.start();
-  progressTimer_->start(kProgressTickMs);
-
-  int result = -1;
-  {
-    const BusyCursor busy;
-    // The worker thread has the engine to itself: nothing here reads or writes it (the
-    // selectors, the pages and the live windows are disabled) until the thread has ended. The
-    // database's message is kept for this thread to show.
-    std::mutex mutex;
-    std::vector<std::string> messages;
-    engine_.SetErrorNotifier([&](const std::string& message) {
-      const std::lock_guard<std::mutex> lock(mutex);
-      messages.push_back(message);
-    });
-    engine_.SetReadObserver(nullptr);
-    QEventLoop loop;
-    std::unique_ptr<QThread> worker(QThread::create([&] { result = engine_.DiscoverSwitches(adapter, true); }));
-    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    // The loop also ends when the application quits; the engine is ours only once the worker is.
-    worker->wait();
-    engine_.SetErrorNotifier([this](const std::string& message) {
-      prompt_.Message(kApplicationTitle, message, PromptIcon::Error);
-    });
-    engine_.SetReadObserver([this](int switchIndex, bool ok) { NoteRead(switchIndex, ok); });
-    progressTimer_->stop();
-    progress_->hide();
-    discovering_ = false;
-    SetControlsForDiscovery(false);
-    for (const std::string& message : messages) prompt_.Message(kApplicationTitle, message, PromptIcon::Error);
-  }
-  return result;
-}
-
 void MainWindow::SetControlsForDiscovery(bool discovering) {
-  for (QWidget* w : {static_cast<QWidget*>(adapters_), static_cast<QWidget*>(switches_), static_cast<QWidget*>(groups_)})
-    w->setEnabled(!discovering);
-  for (QAction* a : {refresh_, trafficAction_, mapAction_}) a->setEnabled(!discovering);
-  if (traffic_) traffic_->setEnabled(!discovering);
-  if (map_) map_->setEnabled(!discovering);
+  // The adapter selector stays: choosing again starts over. There is no switch to choose.
+  switches_->setEnabled(!discovering);
+  groups_->setEnabled(!discovering);
 }
 
-void MainWindow::UpdateProgress() {
-  const qint64 elapsed = discoveryClock_.elapsed();
-  if (elapsed < listeningMs_) {
-    progress_->setValue(static_cast<int>(elapsed));
-  } else if (progress_->maximum() != 0) {
-    // Listening is over; the EEPROM look-ups that may follow have no length known in advance.
-    progress_->setRange(0, 0);
-  }
-}
-
-void MainWindow::NoteRead(int switchIndex, bool ok) {
+void MainWindow::NoteRead(const Mac& mac, bool ok) {
   if (!ok) {
-    Mac mac{};
-    if (!engine_.GetSwitchMac(switchIndex, mac)) return;
     noReply_ = true;
     SetStatus(QString("No reply from %1: check the cable or the key").arg(QString::fromStdString(FormatMac(mac))));
   } else if (noReply_) {
@@ -273,11 +276,10 @@ void MainWindow::UpdateLiveWindows() {
 }
 
 bool MainWindow::RefreshCurrentPage() {
-  if (discovering_) return false;
   PageHost* host = CurrentHost();
   Page* page = host ? host->CurrentPage() : nullptr;
   QWidget* window = page ? page->Window() : nullptr;
-  if (!window) return false;
+  if (!window || page->Busy()) return false;
   for (QPushButton* b : window->findChildren<QPushButton*>()) {
     if (QString(b->text()).remove('&') != "Refresh" || b->isHidden() || !b->isEnabled()) continue;
     b->click();
@@ -290,16 +292,14 @@ TrafficWindow* MainWindow::Traffic() const { return traffic_; }
 NetworkMapWindow* MainWindow::NetworkMap() const { return map_; }
 
 TrafficWindow* MainWindow::ShowTraffic() {
-  if (discovering_) return nullptr;
-  if (!traffic_) traffic_ = new TrafficWindow(liveContext_, this);
+  if (!traffic_) traffic_ = new TrafficWindow(liveContext_, jobs_, this);
   traffic_->show();
   traffic_->raise();
   return traffic_;
 }
 
 NetworkMapWindow* MainWindow::ShowNetworkMap() {
-  if (discovering_) return nullptr;
-  if (!map_) map_ = new NetworkMapWindow(engine_, [this](int index) { SelectSwitch(index); }, this);
+  if (!map_) map_ = new NetworkMapWindow(jobs_, [this](int index) { SelectSwitch(index); }, this);
   map_->Rebuild();
   map_->show();
   map_->raise();
@@ -307,12 +307,14 @@ NetworkMapWindow* MainWindow::ShowNetworkMap() {
 }
 
 void MainWindow::SelectSwitch(int index) {
-  if (discovering_ || index < 0 || index >= engine_.SwitchCount()) return;
+  if (discovering_ || index < 0 || index >= jobs_.View().SwitchCount()) return;
   {
     const QSignalBlocker block(switches_);
     switches_->setCurrentIndex(index);
   }
-  engine_.SetCurrentSwitchIndex(index);
+  // The engine follows before the new page's first read, which is sent after this.
+  jobs_.SetCurrentSwitch(index);
+  jobs_.Run(this, [index](JobControl& job) { job.engine.SetCurrentSwitchIndex(index); }, [](bool, const JobEnd&) {});
   // Another switch: whether it answers is for its own reads to say.
   if (noReply_) {
     noReply_ = false;
@@ -346,20 +348,24 @@ void MainWindow::ShowAbout() {
   about.exec();
 }
 
-void MainWindow::ReportDiscovery(int adapter, int result) {
-  const QString name = QString::fromStdString(engine_.AdapterDescription(adapter));
+void MainWindow::ReportDiscovery(int adapter, const Discovery& found, bool cancelled) {
+  const QString name = QString::fromStdString(jobs_.View().AdapterDescription(adapter));
   noReply_ = false;
-  if (result < 0) {
-    const QString why = QString::fromStdString(engine_.LastAdapterError());
+  if (found.result < 0) {
+    const QString why = QString::fromStdString(found.adapterError);
     summary_ = why.isEmpty() ? QString("%1 could not be opened.").arg(name)
                              : QString("%1 could not be opened: %2.").arg(name, why);
   } else {
-    const int found = engine_.SwitchCount();
-    summary_ = found == 0 ? QString("No switch answered on %1.").arg(name)
-                          : QString("%1 %2 found on %3.").arg(found).arg(found == 1 ? "switch" : "switches").arg(name);
+    const int count = jobs_.View().SwitchCount();
+    const QString switches = QString("%1 %2").arg(count).arg(count == 1 ? "switch" : "switches");
+    if (cancelled) {
+      summary_ = QString("Discovery cancelled: %1 found on %2.").arg(count == 0 ? QString("no switch") : switches, name);
+    } else {
+      summary_ = count == 0 ? QString("No switch answered on %1.").arg(name) : QString("%1 found on %2.").arg(switches, name);
+    }
     // What discovery could not do right (a model it could not tell, a full table) follows, on
     // lines of their own so that none is cut off.
-    for (const std::string& warning : engine_.DiscoveryWarnings()) {
+    for (const std::string& warning : found.warnings) {
       QString w = QString::fromStdString(warning);
       if (!w.isEmpty()) w[0] = w[0].toUpper();
       summary_ += "\n" + w + ".";

@@ -1,21 +1,23 @@
 // The only top-level window: the adapter and switch selectors above the four groups of pages.
 // Choosing an adapter discovers its switches; choosing a switch, a group or a tab rebuilds
-// what is shown, so every page reads the current switch afresh.
+// what is shown, so every page reads the current switch afresh. The window never waits for
+// the wire: everything that needs the engine goes to the engine thread as a job (in the order
+// asked, one after another), and each view shows that it is busy until its result is back.
 #pragma once
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTabWidget>
-#include <QTimer>
 #include <vector>
 
 #include "app/page_set.h"
 #include "engine/engine.h"
 #include "pages/common/prompt.h"
+#include "pages/widgets/engine_jobs.h"
+#include "pages/widgets/job_slot.h"
 
 namespace brisfell {
 
@@ -27,12 +29,13 @@ inline constexpr const char* kAboutMenuText = "&About Ardune Brisfell...";
 
 class MainWindow : public QMainWindow {
  public:
-  // Lists the adapters and shows the Status group; no adapter is chosen yet.
-  MainWindow(Engine& engine, Prompt& prompt, PageSet& pages, QWidget* parent = nullptr);
+  // Lists the adapters (a job) and shows the Status group; no adapter is chosen yet.
+  MainWindow(Engine& engine, EngineJobs& jobs, Prompt& prompt, PageSet& pages, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // What the selectors and tabs do when the operator uses them. Discovery runs on a worker
-  // thread while the window keeps painting; the call returns when it is done and shown.
+  // What the selectors and tabs do when the operator uses them. Choosing an adapter starts
+  // discovery and returns; the switches are listed when it is done. Choosing it again while
+  // discovery runs starts over.
   void SelectAdapter(int index);
   void SelectSwitch(int index);
   // Destroys the shown group's window and creates group k's, on its first tab.
@@ -40,7 +43,9 @@ class MainWindow : public QMainWindow {
   void ShowAbout();
 
   int CurrentGroup() const { return currentGroup_; }
+  // For the clock of the screenshots run; the window itself never calls the engine.
   Engine& GetEngine() const { return engine_; }
+  EngineJobs& Jobs() const { return jobs_; }
   Prompt& GetPrompt() const { return prompt_; }
   PageHost* CurrentHost() const;
   QComboBox* AdapterSelector() const { return adapters_; }
@@ -54,11 +59,15 @@ class MainWindow : public QMainWindow {
   QAction* RefreshAction() const { return refresh_; }
   QAction* TrafficAction() const { return trafficAction_; }
   QAction* NetworkMapAction() const { return mapAction_; }
-  QProgressBar* DiscoveryProgress() const { return progress_; }
-  // Discovery is running: the engine belongs to its worker thread until it ends.
+  // Discovery's panel over the groups: its progress bar and Cancel.
+  BusyPanel* DiscoveryPanel() const { return discovery_->Panel(); }
+  QProgressBar* DiscoveryProgress() const { return discovery_->Panel()->Bar(); }
+  // Discovery waits or runs: the switch table is being rebuilt.
   bool Discovering() const { return discovering_; }
+  void CancelDiscovery() { discovery_->Cancel(); }
 
-  // View > Refresh: presses the current page's "Refresh" button; false when it has none.
+  // View > Refresh: presses the current page's "Refresh" button; false when it has none (or
+  // the page is busy).
   bool RefreshCurrentPage();
   // View > Traffic and View > Network map: create the window on first use, show and raise it.
   TrafficWindow* ShowTraffic();
@@ -67,20 +76,21 @@ class MainWindow : public QMainWindow {
   NetworkMapWindow* NetworkMap() const;
 
  private:
+  struct Discovery;
   void BuildControls();
   void FillAdapterSelector();
-  void ReportDiscovery(int adapter, int result);
+  // Discovery `generation` ended; `found` is empty when it never ran.
+  void Discovered(int generation, int adapter, const Discovery* found, bool cancelled);
+  void ReportDiscovery(int adapter, const Discovery& found, bool cancelled);
   void SetStatus(const QString& text);
-  // Runs DiscoverSwitches off this thread; the engine's messages are shown once it is done.
-  int RunDiscovery(int adapter);
   void SetControlsForDiscovery(bool discovering);
-  void UpdateProgress();
-  // Every register read passes here: a switch that stops answering is named in the status bar.
-  void NoteRead(int switchIndex, bool ok);
+  // Every unanswered read passes here: a switch that stops answering is named in the status bar.
+  void NoteRead(const Mac& mac, bool ok);
   // After a discovery or a change of switch: the live windows follow the current switch.
   void UpdateLiveWindows();
 
   Engine& engine_;
+  EngineJobs& jobs_;
   Prompt& prompt_;
   PageSet& pages_;
   QComboBox* adapters_ = nullptr;
@@ -93,10 +103,8 @@ class MainWindow : public QMainWindow {
   QAction* refresh_ = nullptr;
   QAction* trafficAction_ = nullptr;
   QAction* mapAction_ = nullptr;
-  QProgressBar* progress_ = nullptr;
-  QTimer* progressTimer_ = nullptr;
-  QElapsedTimer discoveryClock_;
-  int listeningMs_ = 0;
+  JobSlot* discovery_ = nullptr;
+  int discoveryGeneration_ = 0;
   bool discovering_ = false;
   QString summary_;       // what the last discovery found, shown while the switches answer
   bool noReply_ = false;  // the status bar names a switch that did not answer
@@ -110,7 +118,7 @@ class MainWindow : public QMainWindow {
 // remembered switch (8 bytes a record, at most 256 records) and the broadcast second.
 int DiscoveryListeningMs(qint64 databaseBytes);
 
-// "%02X:%02X:%02X:%02X:%02X:%02X (%s)": switch i as the switch selector lists it.
-QString SwitchSelectorText(const Engine& engine, int index);
+// "%02X:%02X:%02X:%02X:%02X:%02X (%s)": a switch as the switch selector lists it.
+QString SwitchSelectorText(const SwitchRecord& record);
 
 }  // namespace brisfell

@@ -42,8 +42,8 @@ QString PortText(const std::string& port) {
 
 }  // namespace
 
-NetworkMapWindow::NetworkMapWindow(Engine& engine, std::function<void(int)> choose, QWidget* parent)
-    : QWidget(parent, Qt::Window), engine_(engine), choose_(std::move(choose)) {
+NetworkMapWindow::NetworkMapWindow(EngineJobs& jobs, std::function<void(int)> choose, QWidget* parent)
+    : QWidget(parent, Qt::Window), jobs_(jobs), choose_(std::move(choose)) {
   setObjectName("NetworkMapWindow");
   setWindowTitle("Network map");
   auto* layout = new QVBoxLayout(this);
@@ -56,6 +56,7 @@ NetworkMapWindow::NetworkMapWindow(Engine& engine, std::function<void(int)> choo
   view_->setRenderHint(QPainter::Antialiasing);
   view_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   layout->addWidget(view_, 1);
+  slot_ = new JobSlot(jobs_, this, view_, {view_});
   resize(760, 560);
 }
 
@@ -66,15 +67,23 @@ QRectF NetworkMapWindow::NodeRect(int node) const {
 }
 
 void NetworkMapWindow::Rebuild() {
+  // The newest table is the one to draw: a rebuild still waiting is dropped.
+  slot_->Cancel();
+  slot_->Run(
+      "Reading the switch table...", [](JobControl& job) { return BuildNetworkMap(job.engine); },
+      [this](NetworkMap map) { Draw(std::move(map)); });
+}
+
+void NetworkMapWindow::Draw(NetworkMap map) {
   scene_->clear();
-  map_ = BuildNetworkMap(engine_);
+  map_ = std::move(map);
   if (map_.nodes.empty()) {
     hint_->setText("No adapter chosen yet: choose one to discover its switches.");
     return;
   }
   hint_->setText(map_.nodes.size() == 1 ? "No switch answered on this adapter."
                                         : "Click a switch to make it the current switch.");
-  const int current = engine_.CurrentSwitchIndex();
+  const int current = jobs_.View().currentSwitch;
   const QFont plain = font();
   QFont bold = plain;
   bold.setBold(true);
@@ -148,7 +157,7 @@ QPoint NetworkMapWindow::NodeCentreInView(int node) const {
 }
 
 bool NetworkMapWindow::ActivateNode(int node) {
-  if (!isEnabled() || node < 0 || node >= static_cast<int>(map_.nodes.size())) return false;
+  if (!isEnabled() || slot_->Busy() || node < 0 || node >= static_cast<int>(map_.nodes.size())) return false;
   const MapNode& n = map_.nodes[node];
   if (n.kind != MapNodeKind::Switch) return false;
   choose_(n.switchIndex);

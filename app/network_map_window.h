@@ -9,18 +9,21 @@
 #include <QWidget>
 #include <functional>
 
-#include "engine/engine.h"
 #include "pages/status/network_map_logic.h"
+#include "pages/widgets/engine_jobs.h"
+#include "pages/widgets/job_slot.h"
 
 namespace brisfell {
 
 class NetworkMapWindow : public QWidget {
  public:
   // `choose` makes a switch (table index) current.
-  NetworkMapWindow(Engine& engine, std::function<void(int)> choose, QWidget* parent);
+  NetworkMapWindow(EngineJobs& jobs, std::function<void(int)> choose, QWidget* parent);
 
-  // Draws the map anew from the switch table, the current switch highlighted.
+  // Draws the map anew from the switch table (read on the engine thread, after whatever is
+  // under way there), the current switch highlighted.
   void Rebuild();
+  bool Busy() const { return slot_->Busy(); }
   const NetworkMap& Map() const { return map_; }
   QGraphicsView* View() const { return view_; }
   QLabel* Hint() const { return hint_; }
@@ -37,8 +40,10 @@ class NetworkMapWindow : public QWidget {
 
  private:
   QRectF NodeRect(int node) const;
+  void Draw(NetworkMap map);
 
-  Engine& engine_;
+  EngineJobs& jobs_;
+  JobSlot* slot_ = nullptr;
   std::function<void(int)> choose_;
   QGraphicsScene* scene_ = nullptr;
   QGraphicsView* view_ = nullptr;

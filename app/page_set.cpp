@@ -20,28 +20,28 @@
 namespace brisfell {
 
 // One line per page, in tab order.
-PageSet::PageSet(PageContext& c) {
+PageSet::PageSet(PageContext& c, EngineJobs& j) {
   auto status = std::make_unique<StatusHost>();
-  status->AddPage(std::make_unique<OverviewPage>(c));
-  status->AddPage(std::make_unique<PortStatusPage>(c));
-  status->AddPage(std::make_unique<MibCounterPage>(c));
+  status->AddPage(std::make_unique<OverviewPage>(c, j));
+  status->AddPage(std::make_unique<PortStatusPage>(c, j));
+  status->AddPage(std::make_unique<MibCounterPage>(c, j));
 
   auto configuration = std::make_unique<ConfigurationHost>();
-  configuration->AddPage(std::make_unique<PortConfigPage>(c));
-  configuration->AddPage(std::make_unique<GlobalConfigPage>(c));
-  configuration->AddPage(std::make_unique<QosPage>(c));
-  configuration->AddPage(std::make_unique<VlanConfigPage>(c));
-  configuration->AddPage(std::make_unique<VlanControlPage>(c));
-  configuration->AddPage(std::make_unique<TagControlPage>(c));
-  configuration->AddPage(std::make_unique<IgmpPage>(c));
+  configuration->AddPage(std::make_unique<PortConfigPage>(c, j));
+  configuration->AddPage(std::make_unique<GlobalConfigPage>(c, j));
+  configuration->AddPage(std::make_unique<QosPage>(c, j));
+  configuration->AddPage(std::make_unique<VlanConfigPage>(c, j));
+  configuration->AddPage(std::make_unique<VlanControlPage>(c, j));
+  configuration->AddPage(std::make_unique<TagControlPage>(c, j));
+  configuration->AddPage(std::make_unique<IgmpPage>(c, j));
 
   auto security = std::make_unique<SecurityHost>();
-  security->AddPage(std::make_unique<DeviceSecurityPage>(c));
+  security->AddPage(std::make_unique<DeviceSecurityPage>(c, j));
 
   auto system = std::make_unique<SystemHost>();
-  system->AddPage(std::make_unique<FaultInfoPage>(c));
-  system->AddPage(std::make_unique<DeviceResetPage>(c));
-  system->AddPage(std::make_unique<ConfigurationsPage>(c));
+  system->AddPage(std::make_unique<FaultInfoPage>(c, j));
+  system->AddPage(std::make_unique<DeviceResetPage>(c, j));
+  system->AddPage(std::make_unique<ConfigurationsPage>(c, j));
 
   hosts_ = {std::move(status), std::move(configuration), std::move(security), std::move(system)};
   for (const auto& host : hosts_)

@@ -7,6 +7,7 @@
 
 #include "app/page_host.h"
 #include "pages/common/page_context.h"
+#include "pages/widgets/engine_jobs.h"
 
 namespace brisfell {
 
@@ -14,7 +15,8 @@ class PageSet {
  public:
   static constexpr int kGroupCount = 4;  // Status, Configuration, Security, System
 
-  explicit PageSet(PageContext& context);
+  // The pages send their work through `jobs`.
+  PageSet(PageContext& context, EngineJobs& jobs);
   PageHost& Host(int group) const { return *hosts_[group]; }
 
  private:

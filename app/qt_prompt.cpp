@@ -20,23 +20,6 @@ QMessageBox::Icon BoxIcon(PromptIcon icon) {
   return QMessageBox::NoIcon;
 }
 
-// A box that comes up while a blocking operation shows the wait cursor gets the arrow back
-// for as long as it is open.
-class ArrowWhileOpen {
- public:
-  ArrowWhileOpen() : pushed_(QApplication::overrideCursor() != nullptr) {
-    if (pushed_) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  }
-  ~ArrowWhileOpen() {
-    if (pushed_) QApplication::restoreOverrideCursor();
-  }
-  ArrowWhileOpen(const ArrowWhileOpen&) = delete;
-  ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
-
- private:
-  bool pushed_;
-};
-
 QString Title(const std::string& title) {
   return QString::fromStdString(title.empty() ? std::string(kApplicationTitle) : title);
 }
@@ -64,14 +47,12 @@ QString QtFileFilter(const std::string& filter) {
 }
 
 void QtPrompt::Message(const std::string& title, const std::string& text, PromptIcon icon) {
-  const ArrowWhileOpen arrow;
   QMessageBox box(BoxIcon(icon), Title(title), QString::fromStdString(text), QMessageBox::Ok, parent_);
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
 }
 
 bool QtPrompt::AskYesNo(const std::string& title, const std::string& text, PromptIcon icon) {
-  const ArrowWhileOpen arrow;
   QMessageBox box(BoxIcon(icon), Title(title), QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No,
                   parent_);
   box.setDefaultButton(QMessageBox::No);
@@ -80,7 +61,6 @@ bool QtPrompt::AskYesNo(const std::string& title, const std::string& text, Promp
 }
 
 std::optional<std::string> QtPrompt::SaveFileName(const FileDialogRequest& request) {
-  const ArrowWhileOpen arrow;
   QFileDialog dialog(parent_, "Save As");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -93,7 +73,6 @@ std::optional<std::string> QtPrompt::SaveFileName(const FileDialogRequest& reque
 }
 
 std::optional<std::string> QtPrompt::OpenFileName(const FileDialogRequest& request) {
-  const ArrowWhileOpen arrow;
   QFileDialog dialog(parent_, "Open");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);

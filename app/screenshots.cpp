@@ -23,8 +23,8 @@ void Settle() {
 
 // The dialogs a page opens, pictured instead of run: the VLAN page's add and edit dialogs and
 // the tag dialog, each on the first row. Cancelled, so nothing is written.
-bool TakeDialogScreenshots(Page* page, const QString& dir, const QString& prefix, QStringList& written,
-                           QString& error) {
+bool TakeDialogScreenshots(EngineJobs& jobs, Page* page, const QString& dir, const QString& prefix,
+                           QStringList& written, QString& error) {
   bool ok = true;
   auto grab = [&](QDialog& dialog) {
     dialog.show();
@@ -42,14 +42,18 @@ bool TakeDialogScreenshots(Page* page, const QString& dir, const QString& prefix
     if (list && list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
     return list && list->topLevelItemCount() > 0;
   };
+  // Each dialog opens once its read is back.
   if (auto* vlan = dynamic_cast<VlanConfigPage*>(page)) {
     vlan->SetDialogRunner(grab);
     vlan->Button("Add Vlan")->click();
+    jobs.WaitIdle();
     if (ok && firstRow(vlan->List())) vlan->Button("Edit Vlan")->click();
+    jobs.WaitIdle();
     vlan->SetDialogRunner(ExecDialog);
   } else if (auto* tags = dynamic_cast<TagControlPage*>(page)) {
     tags->SetDialogRunner(grab);
     if (firstRow(tags->List())) tags->ConfigButton()->click();
+    jobs.WaitIdle();
     tags->SetDialogRunner(ExecDialog);
   }
   return ok;
@@ -86,9 +90,12 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
     error = QString("Cannot create the directory %1.").arg(dir);
     return false;
   }
+  EngineJobs& jobs = window.Jobs();
   window.show();
+  jobs.WaitIdle();
   Settle();
   window.SelectAdapter(adapter);
+  jobs.WaitIdle();
   const int switches = window.SwitchSelector()->count();
   if (switches == 0) {
     error = QString("No switch answered on the chosen adapter (%1).").arg(window.StatusText());
@@ -101,6 +108,7 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
       PageHost* host = window.CurrentHost();
       for (int t = 0; t < host->TabCount(); ++t) {
         if (t != host->CurrentPageIndex()) host->ShowPage(t);
+        jobs.WaitIdle();
         Settle();
         const QString name = QString("sw%1-%2-%3-%4.png")
                                  .arg(s)
@@ -114,23 +122,42 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
         }
         written << path;
         const QString prefix = QString("sw%1-%2-%3").arg(s).arg(FileNamePart(window.GroupTabs()->tabText(g))).arg(t);
-        if (!TakeDialogScreenshots(host->GetPage(t), dir, prefix, written, error)) return false;
+        if (!TakeDialogScreenshots(jobs, host->GetPage(t), dir, prefix, written, error)) return false;
       }
     }
   }
+
+  // A page while its reads are under way: the engine thread is held after the first read of
+  // the Port Status page of switch 0 (answered or not, on a lossy wire too), pictured, and
+  // let go.
+  window.SelectSwitch(0);
+  jobs.WaitIdle();
+  jobs.HoldAfterReads(1);
+  window.CurrentHost()->ShowPage(1);
+  if (!jobs.WaitHeld()) {
+    error = "The Port Status page read nothing.";
+    return false;
+  }
+  const bool busyShot = Save(window, dir, "sw0-status-1-port-status-busy.png", written, error);
+  jobs.Release();
+  jobs.WaitIdle();
+  if (!busyShot) return false;
   // The live windows on switch 0: the network map, and the traffic window after as many
   // samples as it keeps (on the emulator's virtual time these take no time at all).
-  window.SelectSwitch(0);
   NetworkMapWindow* map = window.ShowNetworkMap();
+  jobs.WaitIdle();
   if (!map || !Save(*map, dir, "network-map.png", written, error)) return false;
   map->hide();
   TrafficWindow* traffic = window.ShowTraffic();
   if (!traffic) return false;
+  jobs.WaitIdle();
+  // The clock moves only while the engine thread has nothing to do.
   Clock& clock = window.GetEngine().GetClock();
   const int64_t samples = traffic->Recorder().KeepUs() / 1000 / traffic->IntervalMs();
   for (int64_t i = 0; i < samples; ++i) {
     clock.SleepMs(traffic->IntervalMs());
     traffic->SampleNow();
+    jobs.WaitIdle();
   }
   if (!Save(*traffic, dir, "traffic.png", written, error)) return false;
   traffic->hide();
@@ -139,21 +166,26 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
   window.ShowGroup(0);
   PageHost* status = window.CurrentHost();
   status->ShowPage(2);
+  jobs.WaitIdle();
   if (auto* mib = dynamic_cast<MibCounterPage*>(status->CurrentPage()); mib && mib->AutoRefresh()) {
     mib->AutoRefresh()->Box()->setChecked(true);
+    jobs.WaitIdle();
     clock.SleepMs(mib->AutoRefresh()->IntervalMs());
     mib->AutoRefresh()->Tick();
+    jobs.WaitIdle();
     if (!Save(window, dir, "sw0-status-2-mib-counter-auto-refresh.png", written, error)) return false;
     mib->AutoRefresh()->Box()->setChecked(false);
   }
 
   // The Tools menu's windows: the switch database's keys and the security audit, run.
   {
-    SwitchKeysDialog keys(window.GetEngine(), window.GetPrompt(), [] {}, &window);
+    SwitchKeysDialog keys(jobs, window.GetPrompt(), [] {}, &window);
+    jobs.WaitIdle();
     if (!Save(keys, dir, "switch-keys.png", written, error)) return false;
-    SecurityAuditWindow audit(window.GetEngine(), window.GetPrompt(), &window);
+    SecurityAuditWindow audit(window.GetEngine(), jobs, window.GetPrompt(), &window);
     audit.show();
     audit.Run();
+    jobs.WaitIdle();
     if (!Save(audit, dir, "security-audit.png", written, error)) return false;
   }
 

@@ -3,14 +3,13 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "pages/common/page.h"
 #include "pages/common/report_list.h"
 #include "pages/widgets/controls_widget.h"
 
 namespace brisfell {
 
-SecurityAuditWindow::SecurityAuditWindow(Engine& engine, Prompt& prompt, QWidget* parent)
-    : QDialog(parent), context_(engine, prompt) {
+SecurityAuditWindow::SecurityAuditWindow(Engine& engine, EngineJobs& jobs, Prompt& prompt, QWidget* parent)
+    : QDialog(parent), jobs_(jobs), context_(engine, prompt) {
   setWindowTitle(kSecurityAuditTitle);
   setObjectName("securityAudit");
   auto* layout = new QVBoxLayout(this);
@@ -40,31 +39,38 @@ SecurityAuditWindow::SecurityAuditWindow(Engine& engine, Prompt& prompt, QWidget
   layout->addLayout(row);
   connect(run_, &QPushButton::clicked, this, [this] { Run(); });
   connect(close, &QPushButton::clicked, this, &QDialog::close);
+  slot_ = new JobSlot(jobs_, this, list_, {run_});
   // Wide enough for a finding and its command side by side.
   resize(1340, 440);
 }
 
 void SecurityAuditWindow::Run() {
-  Engine& engine = context_.engine;
-  const int adapter = engine.CurrentAdapterIndex();
-  if (adapter < 0 || engine.SwitchCount() == 0) {
+  if (slot_->Busy()) return;
+  const EngineView& view = jobs_.View();
+  if (view.currentAdapter < 0 || view.discovering || view.SwitchCount() == 0) {
     findings_.clear();
     ClearReportList(list_);
     fix_->clear();
     summary_->setText("Choose an adapter whose switches answer first: the audit checks the switches it found.");
     return;
   }
-  {
-    const BusyCursor busy;
-    findings_ = AuditSwitches(context_);
-  }
-  FillReportList(list_, AuditTable(findings_, "brisfell-cli -a " + engine.AdapterName(adapter)));
+  slot_->Run(
+      "Checking the switches...",
+      [context = jobs_.EngineContext(context_)](JobControl&) mutable { return AuditSwitches(context); },
+      [this](std::vector<AuditFinding> findings) { ShowFindings(std::move(findings)); });
+}
+
+void SecurityAuditWindow::ShowFindings(std::vector<AuditFinding> findings) {
+  findings_ = std::move(findings);
+  const EngineView& view = jobs_.View();
+  const int adapter = view.currentAdapter;
+  FillReportList(list_, AuditTable(findings_, "brisfell-cli -a " + view.AdapterName(adapter)));
   if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
-  const int switches = engine.SwitchCount();
+  const int switches = view.SwitchCount();
   const QString where = QString("%1 %2 of %3")
                             .arg(switches)
                             .arg(switches == 1 ? "switch" : "switches")
-                            .arg(QString::fromStdString(engine.AdapterDescription(adapter)));
+                            .arg(QString::fromStdString(view.AdapterDescription(adapter)));
   const int n = static_cast<int>(findings_.size());
   summary_->setText(findings_.empty() ? QString("No findings on the %1.").arg(where)
                                       : QString("%1 %2 on the %3. Each line names the command that fixes it.")

@@ -12,6 +12,8 @@
 
 #include "pages/common/page_context.h"
 #include "pages/security/audit_logic.h"
+#include "pages/widgets/engine_jobs.h"
+#include "pages/widgets/job_slot.h"
 
 namespace brisfell {
 
@@ -19,10 +21,11 @@ inline constexpr const char* kSecurityAuditTitle = "Security Audit";
 
 class SecurityAuditWindow : public QDialog {
  public:
-  SecurityAuditWindow(Engine& engine, Prompt& prompt, QWidget* parent = nullptr);
+  SecurityAuditWindow(Engine& engine, EngineJobs& jobs, Prompt& prompt, QWidget* parent = nullptr);
 
-  // Checks every discovered switch again and shows the findings.
+  // Checks every discovered switch again (a job) and shows the findings when it is done.
   void Run();
+  bool Busy() const { return slot_->Busy(); }
   const std::vector<AuditFinding>& Findings() const { return findings_; }
   QTreeWidget* List() const { return list_; }
   QLabel* Summary() const { return summary_; }
@@ -31,7 +34,11 @@ class SecurityAuditWindow : public QDialog {
   QLineEdit* FixLine() const { return fix_; }
 
  private:
+  void ShowFindings(std::vector<AuditFinding> findings);
+
+  EngineJobs& jobs_;
   PageContext context_;
+  JobSlot* slot_ = nullptr;
   std::vector<AuditFinding> findings_;
   QTreeWidget* list_ = nullptr;
   QLabel* summary_ = nullptr;

@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "pages/common/page.h"
 #include "pages/common/report_list.h"
 #include "pages/security/device_security_logic.h"
 #include "pages/security/switch_keys.h"
@@ -17,8 +16,8 @@ constexpr const char* kRefusedTitle = "ERROR";
 
 }  // namespace
 
-SwitchKeysDialog::SwitchKeysDialog(Engine& engine, Prompt& prompt, std::function<void()> rescan, QWidget* parent)
-    : QDialog(parent), engine_(engine), prompt_(prompt), rescan_(std::move(rescan)) {
+SwitchKeysDialog::SwitchKeysDialog(EngineJobs& jobs, Prompt& prompt, std::function<void()> rescan, QWidget* parent)
+    : QDialog(parent), jobs_(jobs), prompt_(prompt), rescan_(std::move(rescan)) {
   setWindowTitle(kSwitchKeysTitle);
   setObjectName("switchKeys");
   auto* layout = new QVBoxLayout(this);
@@ -56,26 +55,35 @@ SwitchKeysDialog::SwitchKeysDialog(Engine& engine, Prompt& prompt, std::function
   connect(add_, &QPushButton::clicked, this, [this] { AddEntry(); });
   connect(remove_, &QPushButton::clicked, this, [this] { RemoveSelected(); });
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
-  // Before any discovery the entries are what the file holds.
-  if (engine_.CurrentAdapterIndex() < 0) engine_.LoadSwitchDatabase();
+  slot_ = new JobSlot(jobs_, this, list_, {mac_, key_, add_, remove_});
   Reload();
   resize(460, 380);
 }
 
 void SwitchKeysDialog::Reload() {
-  const bool discovered = engine_.CurrentAdapterIndex() >= 0;
-  FillReportList(list_, SwitchKeyTable(SwitchKeyEntries(engine_), discovered));
-  note_->setText(discovered ? QString("Answered: whether the switch answered the last discovery on %1.")
-                                  .arg(QString::fromStdString(engine_.AdapterDescription(engine_.CurrentAdapterIndex())))
-                            : QString("Choose an adapter to see which switches answer."));
+  slot_->Run(
+      "Reading the switch database...",
+      [](JobControl& job) {
+        // Before any discovery the entries are what the file holds.
+        if (job.engine.CurrentAdapterIndex() < 0) job.engine.LoadSwitchDatabase();
+        return SwitchKeyEntries(job.engine);
+      },
+      [this](std::vector<SwitchKeyEntry> entries) {
+        entries_ = std::move(entries);
+        const EngineView& view = jobs_.View();
+        const bool discovered = view.currentAdapter >= 0;
+        FillReportList(list_, SwitchKeyTable(entries_, discovered));
+        note_->setText(discovered ? QString("Answered: whether the switch answered the last discovery on %1.")
+                                        .arg(QString::fromStdString(view.AdapterDescription(view.currentAdapter)))
+                                  : QString("Choose an adapter to see which switches answer."));
+      });
 }
 
-void SwitchKeysDialog::Rescan() {
-  if (engine_.CurrentAdapterIndex() < 0 || !rescan_) return;
-  // Nothing here may touch the engine while discovery has it.
-  setEnabled(false);
-  rescan_();
-  setEnabled(true);
+void SwitchKeysDialog::Edited(bool saved) {
+  // A failed save has said so through the engine's message. Discovery goes first, so the
+  // entries read next say which switches answered it.
+  if (saved && jobs_.View().currentAdapter >= 0 && rescan_) rescan_();
+  Reload();
 }
 
 void SwitchKeysDialog::AddEntry() {
@@ -89,18 +97,21 @@ void SwitchKeysDialog::AddEntry() {
     prompt_.Message(kRefusedTitle, kKeyInvalidMessage, PromptIcon::Error);
     return;
   }
-  // A failed save has said so through the engine's message.
-  if (engine_.RememberSwitch(*mac, KeyBytesOf(*key))) {
-    Rescan();
-    mac_->clear();
-    key_->clear();
-  }
-  Reload();
+  slot_->Run(
+      "Saving the switch database...",
+      [mac = *mac, key = *key](JobControl& job) { return job.engine.RememberSwitch(mac, KeyBytesOf(key)); },
+      [this](bool saved) {
+        if (saved) {
+          mac_->clear();
+          key_->clear();
+        }
+        Edited(saved);
+      });
 }
 
 void SwitchKeysDialog::RemoveSelected() {
   const int row = SelectionMark(list_);
-  const auto entries = SwitchKeyEntries(engine_);
+  const auto& entries = entries_;
   if (row < 0 || row >= static_cast<int>(entries.size())) {
     prompt_.Message("Error", "Please select a switch to remove!", PromptIcon::Error);
     return;
@@ -109,8 +120,9 @@ void SwitchKeysDialog::RemoveSelected() {
   const std::string question = "Forget switch " + FormatMac(e.mac) + " and its key " + KeyText(e.key) +
                                "?\nA switch whose key is not the default is then found no more.";
   if (!prompt_.AskYesNo(kSwitchKeysTitle, question, PromptIcon::Question)) return;
-  if (engine_.ForgetSwitch(e.mac)) Rescan();
-  Reload();
+  slot_->Run(
+      "Saving the switch database...", [mac = e.mac](JobControl& job) { return job.engine.ForgetSwitch(mac); },
+      [this](bool saved) { Edited(saved); });
 }
 
 }  // namespace brisfell

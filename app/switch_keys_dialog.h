@@ -9,9 +9,12 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <functional>
+#include <vector>
 
-#include "engine/engine.h"
 #include "pages/common/prompt.h"
+#include "pages/security/switch_keys.h"
+#include "pages/widgets/engine_jobs.h"
+#include "pages/widgets/job_slot.h"
 
 namespace brisfell {
 
@@ -19,8 +22,9 @@ inline constexpr const char* kSwitchKeysTitle = "Switch Keys";
 
 class SwitchKeysDialog : public QDialog {
  public:
-  // `rescan` runs discovery again on the current adapter; it is not called while none is.
-  SwitchKeysDialog(Engine& engine, Prompt& prompt, std::function<void()> rescan, QWidget* parent = nullptr);
+  // `rescan` starts discovery again on the current adapter; it is not called while none is.
+  // The entries are read (a job) as the dialog opens.
+  SwitchKeysDialog(EngineJobs& jobs, Prompt& prompt, std::function<void()> rescan, QWidget* parent = nullptr);
 
   QTreeWidget* List() const { return list_; }
   QLineEdit* MacEdit() const { return mac_; }
@@ -31,15 +35,19 @@ class SwitchKeysDialog : public QDialog {
   // What the buttons do.
   void AddEntry();
   void RemoveSelected();
-  // Shows the entries as they are now.
+  // Reads the entries as they are now and shows them.
   void Reload();
+  bool Busy() const { return slot_->Busy(); }
 
  private:
-  void Rescan();
+  // After a saved edit: discovery again, then the entries as it leaves them.
+  void Edited(bool saved);
 
-  Engine& engine_;
+  EngineJobs& jobs_;
   Prompt& prompt_;
   std::function<void()> rescan_;
+  JobSlot* slot_ = nullptr;
+  std::vector<SwitchKeyEntry> entries_;
   QTreeWidget* list_ = nullptr;
   QLineEdit* mac_ = nullptr;
   QLineEdit* key_ = nullptr;

@@ -8,7 +8,7 @@
 
 namespace brisfell {
 
-void AddToolsMenu(MainWindow& window, Engine& engine, Prompt& prompt) {
+void AddToolsMenu(MainWindow& window, EngineJobs& jobs, Prompt& prompt) {
   QMenuBar* bar = window.menuBar();
   auto* tools = new QMenu(kToolsMenuTitle, bar);
   tools->setObjectName("toolsMenu");
@@ -22,18 +22,18 @@ void AddToolsMenu(MainWindow& window, Engine& engine, Prompt& prompt) {
 
   QAction* keys = tools->addAction(kSwitchKeysMenuText);
   keys->setObjectName("switchKeysAction");
-  QObject::connect(keys, &QAction::triggered, &window, [&window, &engine, &prompt] {
+  QObject::connect(keys, &QAction::triggered, &window, [&window, &jobs, &prompt] {
     SwitchKeysDialog dialog(
-        engine, prompt, [&window, &engine] { window.SelectAdapter(engine.CurrentAdapterIndex()); }, &window);
+        jobs, prompt, [&window, &jobs] { window.SelectAdapter(jobs.View().currentAdapter); }, &window);
     dialog.exec();
   });
 
   QAction* audit = tools->addAction(kSecurityAuditMenuText);
   audit->setObjectName("securityAuditAction");
-  QObject::connect(audit, &QAction::triggered, &window, [&window, &engine, &prompt] {
+  QObject::connect(audit, &QAction::triggered, &window, [&window, &jobs, &prompt] {
     auto* shown = window.findChild<SecurityAuditWindow*>();
     if (!shown) {
-      shown = new SecurityAuditWindow(engine, prompt, &window);
+      shown = new SecurityAuditWindow(window.GetEngine(), jobs, prompt, &window);
       shown->setAttribute(Qt::WA_DeleteOnClose);
     }
     shown->show();

@@ -3,8 +3,8 @@
 
 #include <QAction>
 
-#include "engine/engine.h"
 #include "pages/common/prompt.h"
+#include "pages/widgets/engine_jobs.h"
 
 namespace brisfell {
 
@@ -15,8 +15,9 @@ inline constexpr const char* kSwitchKeysMenuText = "Switch &Keys...";
 inline constexpr const char* kSecurityAuditMenuText = "Security &Audit...";
 
 // Adds the menu before Help. Switch Keys is modal and rescans the current adapter after an
-// edit; the audit window stays open beside the main window and runs when it is shown.
-void AddToolsMenu(MainWindow& window, Engine& engine, Prompt& prompt);
+// edit; the audit window stays open beside the main window and runs when it is shown. Both
+// send their work to the engine thread like the pages.
+void AddToolsMenu(MainWindow& window, EngineJobs& jobs, Prompt& prompt);
 
 // The menu's entries, for tests.
 QAction* SwitchKeysAction(const MainWindow& window);

@@ -27,8 +27,8 @@ std::pair<double, QString> RateUnit(double largest) {
 
 }  // namespace
 
-TrafficWindow::TrafficWindow(PageContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), context_(context) {
+TrafficWindow::TrafficWindow(PageContext& context, EngineJobs& jobs, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(context), jobs_(jobs) {
   setObjectName("TrafficWindow");
   setWindowTitle("Traffic");
   auto* layout = new QVBoxLayout(this);
@@ -73,6 +73,7 @@ TrafficWindow::TrafficWindow(PageContext& context, QWidget* parent)
   controls->addStretch();
   layout->addLayout(controls);
 
+  slot_ = new JobSlot(jobs_, this, chartView_, {});
   timer_ = new QTimer(this);
   QObject::connect(timer_, &QTimer::timeout, this, [this] { SampleNow(); });
   QObject::connect(sampling_, &QCheckBox::toggled, this, [this](bool on) {
@@ -109,8 +110,9 @@ void TrafficWindow::hideEvent(QHideEvent* event) {
 }
 
 void TrafficWindow::SwitchChanged() {
+  slot_->Cancel();
   recorder_.Reset();
-  const SwitchRecord* record = context_.Ready() ? context_.Record() : nullptr;
+  const SwitchRecord* record = jobs_.View().Current();
   title_->setText(record ? QString("Byte rates of %1 (%2), last five minutes")
                                .arg(QString::fromStdString(FormatMac(record->mac)),
                                     QString::fromStdString(record->modelName))
@@ -124,7 +126,7 @@ void TrafficWindow::SwitchChanged() {
 void TrafficWindow::FillPortList() {
   const QSignalBlocker block(ports_);
   ports_->clear();
-  const int n = context_.Ready() ? context_.PortCount() : 0;
+  const int n = jobs_.View().PortCount();
   for (int p = 0; p < n; ++p) {
     auto* item = new QListWidgetItem(QString("Port %1").arg(QString::fromStdString(PortLabel(p))), ports_);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
@@ -162,28 +164,42 @@ void TrafficWindow::PortsChosen() {
   std::vector<int> chosen;
   for (int p = 0; p < ports_->count(); ++p)
     if (ports_->item(p)->checkState() == Qt::Checked) chosen.push_back(p);
+  // A sample under way would bring back the old choice.
+  slot_->Cancel();
   recorder_.Choose(chosen);
   ShowSeries();
   ShowNotes();
 }
 
 bool TrafficWindow::SampleNow() {
-  if (!sampling_->isChecked() || !isEnabled() || !isVisible() || QApplication::activeModalWidget() ||
-      context_.engine.IoOpen() || !context_.Ready())
+  const SwitchRecord* record = jobs_.View().Current();
+  if (!sampling_->isChecked() || !isEnabled() || !isVisible() || QApplication::activeModalWidget() || !record ||
+      slot_->Busy())
     return false;
-  if (!recorder_.Sample(context_)) {
-    // Not again every few seconds: each try holds the window for a whole time-out.
-    const QSignalBlocker block(sampling_);
-    sampling_->setChecked(false);
-    timer_->stop();
-    Mac mac{};
-    context_.engine.GetSwitchMac(context_.Switch(), mac);
-    ShowNotes(QString("No reply from %1: sampling stopped.").arg(QString::fromStdString(FormatMac(mac))));
-    return false;
-  }
-  UpdatePortList();
-  ShowSeries();
-  ShowNotes();
+  JobSlot::Options options;
+  options.automatic = true;
+  // The recorder's copy samples on the engine thread; it comes back whole.
+  slot_->Run(
+      "Sampling the counters...",
+      [recorder = recorder_, context = jobs_.EngineContext(context_)](JobControl&) mutable {
+        const bool ok = recorder.Sample(context);
+        return std::make_pair(ok, std::move(recorder));
+      },
+      [this, mac = record->mac](std::pair<bool, TrafficRecorder> sampled) {
+        if (!sampled.first) {
+          // Not again every few seconds: each try waits for a whole time-out.
+          const QSignalBlocker block(sampling_);
+          sampling_->setChecked(false);
+          timer_->stop();
+          ShowNotes(QString("No reply from %1: sampling stopped.").arg(QString::fromStdString(FormatMac(mac))));
+          return;
+        }
+        recorder_ = std::move(sampled.second);
+        UpdatePortList();
+        ShowSeries();
+        ShowNotes();
+      },
+      std::move(options));
   return true;
 }
 

@@ -1,7 +1,8 @@
 // View > Traffic: the receive and transmit byte rates of chosen ports of the current switch over
 // the last five minutes. It samples the counters as the MIB selection has them and says which
-// chosen ports do not count bytes. Sampling runs while the window is shown; a switch that does
-// not answer stops it, so the window does not freeze in one time-out after another.
+// chosen ports do not count bytes. Sampling runs (as jobs on the engine thread) while the
+// window is shown; a tick while the last sample still runs is skipped, and a switch that does
+// not answer stops it.
 #pragma once
 
 #include <QCheckBox>
@@ -15,18 +16,22 @@
 
 #include "pages/common/page_context.h"
 #include "pages/status/traffic_logic.h"
+#include "pages/widgets/engine_jobs.h"
+#include "pages/widgets/job_slot.h"
 
 namespace brisfell {
 
 class TrafficWindow : public QWidget {
  public:
-  TrafficWindow(PageContext& context, QWidget* parent);
+  TrafficWindow(PageContext& context, EngineJobs& jobs, QWidget* parent);
 
-  // Another switch became current, or a discovery ran: the history starts over.
+  // Another switch became current, or a discovery ran: the history starts over (a sample
+  // still under way is dropped).
   void SwitchChanged();
-  // One sample, as the timer takes it: skipped (false) while sampling is off, the window is
-  // disabled (discovery runs) or hidden, a dialog is open or another action holds the adapter.
+  // Starts one sample, as the timer does: skipped (false) while sampling is off, the window is
+  // disabled or hidden, a dialog is open, no switch is chosen, or the last sample still runs.
   bool SampleNow();
+  bool Busy() const { return slot_->Busy(); }
 
   QListWidget* PortList() const { return ports_; }
   QCheckBox* SamplingBox() const { return sampling_; }
@@ -50,6 +55,8 @@ class TrafficWindow : public QWidget {
   void StartOrStop();
 
   PageContext& context_;
+  EngineJobs& jobs_;
+  JobSlot* slot_ = nullptr;
   TrafficRecorder recorder_;
   QListWidget* ports_ = nullptr;
   QCheckBox* sampling_ = nullptr;

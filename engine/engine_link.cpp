@@ -135,6 +135,10 @@ void Engine::TakeReply(std::vector<Lane>& lanes, const RrcpFrame& reply, int64_t
       b.done = false;
       b.overtaken = kOvertakenReplies;
     }
+  // Told as each register comes in (not once for the whole batch), so that a long read shows
+  // its progress and can be watched between answers; an answer taken again after a stray
+  // overtook it is not told twice.
+  const bool firstAnswer = ask->answeredSeq == 0;
   ask->done = true;
   ask->value = reply.value;
   answeredKeys_[lane->record->mac] = lane->record->authKey;
@@ -156,6 +160,7 @@ void Engine::TakeReply(std::vector<Lane>& lanes, const RrcpFrame& reply, int64_t
   std::erase_if(owed_, [&](const auto& entry) { return entry.first.first == reply.source; });
   for (Ask& c : lane->asks)
     if (c.tries > 0 && !c.done && c.lastSeq < ask->lastSeq) ++c.overtaken;
+  if (readObserver_ && firstAnswer && !ask->probe) readObserver_(lane->index, true);
 }
 
 bool Engine::RunAsks(std::vector<Lane>& lanes, int64_t budgetUs) {
@@ -204,6 +209,11 @@ bool Engine::RunAsks(std::vector<Lane>& lanes, int64_t budgetUs) {
   std::string error;
 
   for (;;) {
+    // Before any get goes out: a cancelled operation sends nothing more.
+    if (Cancelled()) {
+      error = "cancelled";
+      break;
+    }
     const int64_t now = clock_.NowUs();
     bool open = false;
     int64_t wake = INT64_MAX;
@@ -245,10 +255,6 @@ bool Engine::RunAsks(std::vector<Lane>& lanes, int64_t budgetUs) {
       open = open || !lane.Complete();
     }
     if (!error.empty() || !open) break;
-    if (Cancelled()) {
-      error = "cancelled";
-      break;
-    }
     const int64_t us = std::clamp<int64_t>(wake - now, 1, kReadRegisterDriverTimeoutMs * 1000);
     if (us != waitUs) {
       if (!driver_.SetReadTimeoutUs(*io, us)) {
@@ -341,7 +347,7 @@ bool Engine::ReadSwitches(std::vector<SwitchRead>& reads, unsigned timeoutMs) {
         read.values[a.reg] = a.value;
     read.ok = !lane.failed;
     read.failure = lane.failure;
-    if (readObserver_) readObserver_(read.index, read.ok);
+    if (readObserver_ && !read.ok) readObserver_(read.index, false);
   }
   return all;
 }

@@ -4,6 +4,6 @@
 
 namespace brisfell {
 
-GlobalConfigPage::GlobalConfigPage(PageContext& context) : FormPage(context, GlobalConfigForm()) {}
+GlobalConfigPage::GlobalConfigPage(PageContext& context, EngineJobs& jobs) : FormPage(context, jobs, GlobalConfigForm()) {}
 
 }  // namespace brisfell

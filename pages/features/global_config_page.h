@@ -7,7 +7,7 @@ namespace brisfell {
 
 class GlobalConfigPage : public FormPage {
  public:
-  explicit GlobalConfigPage(PageContext& context);
+  GlobalConfigPage(PageContext& context, EngineJobs& jobs);
 };
 
 }  // namespace brisfell

@@ -7,7 +7,7 @@
 
 namespace brisfell {
 
-IgmpPage::IgmpPage(PageContext& context) : FormPage(context, IgmpForm()) {}
+IgmpPage::IgmpPage(PageContext& context, EngineJobs& jobs) : FormPage(context, jobs, IgmpForm()) {}
 
 void IgmpPage::BuildExtraControls(QWidget*) {
   auto* group = new QGroupBox("IP Multicast Router Port", view_);
@@ -20,7 +20,7 @@ void IgmpPage::BuildExtraControls(QWidget*) {
 
 void IgmpPage::ShowExtra() {
   // A failed read of the router ports leaves the box as it was.
-  const SwitchRecord* record = context_.Record();
+  const SwitchRecord* record = Record();
   auto it = state_.lastRead.find(kRegIgmpRouterPorts);
   if (!record || !routerPorts_ || it == state_.lastRead.end()) return;
   routerPorts_->setPlainText(QString::fromStdString(RouterPortsText(*record, it->second)));

@@ -10,7 +10,7 @@ namespace brisfell {
 
 class IgmpPage : public FormPage {
  public:
-  explicit IgmpPage(PageContext& context);
+  IgmpPage(PageContext& context, EngineJobs& jobs);
   QPlainTextEdit* RouterPorts() const { return routerPorts_; }
 
  protected:

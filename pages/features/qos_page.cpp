@@ -4,6 +4,6 @@
 
 namespace brisfell {
 
-QosPage::QosPage(PageContext& context) : FormPage(context, QosForm()) {}
+QosPage::QosPage(PageContext& context, EngineJobs& jobs) : FormPage(context, jobs, QosForm()) {}
 
 }  // namespace brisfell

@@ -7,7 +7,7 @@ namespace brisfell {
 
 class QosPage : public FormPage {
  public:
-  explicit QosPage(PageContext& context);
+  QosPage(PageContext& context, EngineJobs& jobs);
 };
 
 }  // namespace brisfell

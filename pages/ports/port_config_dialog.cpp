@@ -5,20 +5,14 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <optional>
 
-#include "pages/common/page.h"
 #include "pages/ports/port_registers.h"
 #include "pages/widgets/controls_widget.h"
 
 namespace brisfell {
 
-PortConfigDialog::PortConfigDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
+PortConfigDialog::PortConfigDialog(const PortDialogState& state, QWidget* parent) : QDialog(parent), state_(state) {
   setModal(true);
-  {
-    const BusyWhileReady busy(context_);
-    state_ = OpenPortDialog(context_);
-  }
   setWindowTitle(QString::fromStdString(state_.title));
   const PortSettings& s = state_.settings;
 
@@ -63,14 +57,6 @@ PortSettings PortConfigDialog::Choices() const {
   s.tx = tx_->currentIndex();
   s.pause = pause_->currentIndex();
   return s;
-}
-
-void PortConfigDialog::accept() {
-  {
-    const BusyWhileReady busy(context_);
-    ApplyPortDialog(context_, state_, Choices());
-  }
-  QDialog::accept();
 }
 
 }  // namespace brisfell

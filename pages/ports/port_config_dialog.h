@@ -1,5 +1,5 @@
-// Port Configuration: the settings of one port, read when the dialog opens; OK writes only
-// the registers that change.
+// Port Configuration: the settings of one port, read by the page before the dialog opens;
+// after OK the page writes only the registers that change.
 #pragma once
 
 #include <QButtonGroup>
@@ -7,15 +7,14 @@
 #include <QDialog>
 #include <QRadioButton>
 
-#include "pages/common/page_context.h"
 #include "pages/ports/port_dialogs_logic.h"
 
 namespace brisfell {
 
 class PortConfigDialog : public QDialog {
  public:
-  // Reads the port of context.selectedListRow while it is being built.
-  PortConfigDialog(PageContext& context, QWidget* parent = nullptr);
+  // Shows the port as it was read (no selection where the read failed).
+  explicit PortConfigDialog(const PortDialogState& state, QWidget* parent = nullptr);
 
   QRadioButton* EnableButton() const { return enable_; }
   QRadioButton* DisableButton() const { return disable_; }
@@ -25,11 +24,9 @@ class PortConfigDialog : public QDialog {
   QComboBox* PauseList() const { return pause_; }
   // The choices as the controls hold them (-1 where nothing is selected).
   PortSettings Choices() const;
-
-  void accept() override;
+  const PortDialogState& State() const { return state_; }
 
  private:
-  PageContext& context_;
   PortDialogState state_;
   QButtonGroup* radio_ = nullptr;
   QRadioButton* enable_ = nullptr;

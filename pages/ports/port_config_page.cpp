@@ -12,7 +12,7 @@
 
 namespace brisfell {
 
-PortConfigPage::PortConfigPage(PageContext& context) : Page(context, "Port Configuration") {}
+PortConfigPage::PortConfigPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "Port Configuration") {}
 
 void PortConfigPage::BuildControls(QWidget* window) {
   window_ = window;
@@ -35,30 +35,52 @@ void PortConfigPage::BuildControls(QWidget* window) {
   configTrunk_ = add("Config Trunk", "configTrunk");
   layout->addLayout(buttons);
   QObject::connect(config_, &QPushButton::clicked, window, [this] { ConfigPort(true); });
-  QObject::connect(configPorts_, &QPushButton::clicked, window, [this] { Open<PortsConfigDialog>(); });
-  QObject::connect(configTrunk_, &QPushButton::clicked, window, [this] { Open<TrunkDialog>(); });
+  QObject::connect(configPorts_, &QPushButton::clicked, window, [this] { ConfigPorts(); });
+  QObject::connect(configTrunk_, &QPushButton::clicked, window, [this] { ConfigTrunk(); });
 }
 
 void PortConfigPage::Refresh() {
-  if (!list_) return;
+  if (!list_ || Busy()) return;
   ClearReportList(list_);
-  std::optional<BusyCursor> busy;
-  if (Ready()) busy.emplace();
-  Table table;
-  if (RefreshPortConfig(context_, table)) FillReportList(list_, table);
+  if (!Ready()) return;
+  RunWith(Reading(), Table{}, [](PageContext& c, Table& table) { return RefreshPortConfig(c, table); },
+          [this](bool ok, const Table& table) {
+            if (ok) {
+              FillReportList(list_, table);
+            } else {
+              ShowFailure("Refresh");
+            }
+          });
 }
 
 void PortConfigPage::ConfigPort(bool fromButton) {
-  if (!PortConfigRequested(context_, SelectionMark(list_), fromButton)) return;
-  PortConfigDialog dialog(context_, window_);
-  if (runDialog_(dialog)) Refresh();
+  OpenRowDialog(SelectionMark(list_), fromButton, PortConfigRequested, OpenPortDialog,
+      [this](const PortDialogState& state) { return new PortConfigDialog(state, window_); },
+      [](const PortConfigDialog& dialog) {
+        return [state = dialog.State(), chosen = dialog.Choices()](PageContext& c) {
+          return ApplyPortDialog(c, state, chosen);
+        };
+      });
 }
 
-template <typename D>
-void PortConfigPage::Open() {
-  if (!SwitchSelected(context_)) return;
-  D dialog(context_, window_);
-  if (runDialog_(dialog)) Refresh();
+void PortConfigPage::ConfigPorts() {
+  // Reads nothing until OK.
+  if (!Ready()) return;
+  ShowDialog([this] { return new PortsConfigDialog(PortCount(), window_); },
+             [](const PortsConfigDialog& dialog) {
+               return [choice = dialog.Choices()](PageContext& c) { return ApplyPortsDialog(c, choice); };
+             });
+}
+
+void PortConfigPage::ConfigTrunk() {
+  if (!Ready()) return;
+  OpenDialogAfterRead([](PageContext& c) { return std::optional<TrunkDialogState>(OpenTrunkDialog(c)); },
+                      [this](const TrunkDialogState& state) { return new TrunkDialog(state, window_); },
+                      [](const TrunkDialog& dialog) {
+                        return [state = dialog.State(), ticked = dialog.Ticked()](PageContext& c) {
+                          return ApplyTrunkDialog(c, state, ticked);
+                        };
+                      });
 }
 
 }  // namespace brisfell

@@ -7,36 +7,33 @@
 #include <QTreeWidget>
 
 #include "pages/common/page.h"
-#include "pages/widgets/dialog_runner.h"
 
 namespace brisfell {
 
 class PortConfigPage : public Page {
  public:
-  explicit PortConfigPage(PageContext& context);
+  PortConfigPage(PageContext& context, EngineJobs& jobs);
 
   QTreeWidget* List() const { return list_; }
   QPushButton* ConfigButton() const { return config_; }
   QPushButton* ConfigPortsButton() const { return configPorts_; }
   QPushButton* ConfigTrunkButton() const { return configTrunk_; }
   void Refresh() override;
-  // Tests replace exec() of the dialogs.
-  void SetDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
 
  protected:
   void BuildControls(QWidget* window) override;
+  QWidget* ResultsArea() const override { return list_; }
 
  private:
   void ConfigPort(bool fromButton);
-  template <typename D>
-  void Open();
+  void ConfigPorts();
+  void ConfigTrunk();
 
   QPointer<QWidget> window_;
   QPointer<QTreeWidget> list_;
   QPointer<QPushButton> config_;
   QPointer<QPushButton> configPorts_;
   QPointer<QPushButton> configTrunk_;
-  DialogRunner runDialog_ = ExecDialog;
 };
 
 }  // namespace brisfell

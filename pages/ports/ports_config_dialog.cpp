@@ -6,22 +6,20 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <optional>
 
-#include "pages/common/page.h"
 #include "pages/ports/port_config_dialog.h"
 #include "pages/ports/port_registers.h"
 
 namespace brisfell {
 
-PortsConfigDialog::PortsConfigDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
+PortsConfigDialog::PortsConfigDialog(int portCount, QWidget* parent) : QDialog(parent) {
   setModal(true);
   setWindowTitle("Ports Configuration");
   const PortSettings start = PortsChoice{}.settings;
 
   auto* layout = new QVBoxLayout(this);
   // Only the port boxes change with All and None: the choices made so far stay as they are.
-  ports_ = new PortBoxes("Select ports to config:", context_.PortCount(), PortBoxes::kWithAllNone, this);
+  ports_ = new PortBoxes("Select ports to config:", portCount, PortBoxes::kWithAllNone, this);
   layout->addWidget(ports_);
 
   auto* settings = new QGridLayout;
@@ -79,14 +77,6 @@ PortsChoice PortsConfigDialog::Choices() const {
   c.settings.tx = tx_->currentIndex();
   c.settings.pause = pause_->currentIndex();
   return c;
-}
-
-void PortsConfigDialog::accept() {
-  {
-    const BusyWhileReady busy(context_);
-    ApplyPortsDialog(context_, Choices());
-  }
-  QDialog::accept();
 }
 
 }  // namespace brisfell

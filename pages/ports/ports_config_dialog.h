@@ -1,4 +1,5 @@
-// Ports Configuration: chosen settings applied to many ports at once. Reads nothing until OK.
+// Ports Configuration: chosen settings applied to many ports at once. Reads nothing before it
+// opens; the page applies the choices after OK.
 #pragma once
 
 #include <QButtonGroup>
@@ -9,7 +10,6 @@
 #include <QRadioButton>
 #include <array>
 
-#include "pages/common/page_context.h"
 #include "pages/ports/port_dialogs_logic.h"
 #include "pages/widgets/controls_widget.h"
 
@@ -17,7 +17,8 @@ namespace brisfell {
 
 class PortsConfigDialog : public QDialog {
  public:
-  PortsConfigDialog(PageContext& context, QWidget* parent = nullptr);
+  // Boxes for the switch's `portCount` ports.
+  explicit PortsConfigDialog(int portCount, QWidget* parent = nullptr);
 
   QCheckBox* PortBox(int position) const { return ports_->Box(position); }
   QPushButton* AllButton() const { return ports_->AllButton(); }
@@ -35,10 +36,7 @@ class PortsConfigDialog : public QDialog {
   QComboBox* PauseList() const { return pause_; }
   PortsChoice Choices() const;
 
-  void accept() override;
-
  private:
-  PageContext& context_;
   PortBoxes* ports_ = nullptr;
   QCheckBox* applyEnable_ = nullptr;
   QCheckBox* applySpeed_ = nullptr;

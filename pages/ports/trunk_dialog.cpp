@@ -4,20 +4,14 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <optional>
 
-#include "pages/common/page.h"
 #include "pages/widgets/controls_widget.h"
 
 namespace brisfell {
 
-TrunkDialog::TrunkDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
+TrunkDialog::TrunkDialog(const TrunkDialogState& state, QWidget* parent) : QDialog(parent), state_(state) {
   setModal(true);
   setWindowTitle("Trunking Configuration");
-  {
-    const BusyWhileReady busy(context_);
-    state_ = OpenTrunkDialog(context_);
-  }
   auto* layout = new QVBoxLayout(this);
   auto* group = new QGroupBox("Enable Trunk:", this);
   auto* column = new QVBoxLayout(group);
@@ -33,14 +27,10 @@ TrunkDialog::TrunkDialog(PageContext& context, QWidget* parent) : QDialog(parent
   AddOkCancel(this, layout);
 }
 
-void TrunkDialog::accept() {
+std::array<bool, kMaxTrunkBoxes> TrunkDialog::Ticked() const {
   std::array<bool, kMaxTrunkBoxes> ticked{};
   for (int i = 0; i < kMaxTrunkBoxes; ++i) ticked[i] = boxes_[i]->isChecked();
-  {
-    const BusyWhileReady busy(context_);
-    ApplyTrunkDialog(context_, state_, ticked);
-  }
-  QDialog::accept();
+  return ticked;
 }
 
 }  // namespace brisfell

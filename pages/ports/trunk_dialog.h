@@ -1,25 +1,24 @@
-// Trunking Configuration: one box per trunk group of the switch's model.
+// Trunking Configuration: one box per trunk group of the switch's model, ticked as 0x0307 was
+// read by the page before the dialog opened; the page writes the choice after OK.
 #pragma once
 
 #include <QCheckBox>
 #include <QDialog>
 #include <array>
 
-#include "pages/common/page_context.h"
 #include "pages/ports/trunk_logic.h"
 
 namespace brisfell {
 
 class TrunkDialog : public QDialog {
  public:
-  // Reads 0x0307 while it is being built.
-  TrunkDialog(PageContext& context, QWidget* parent = nullptr);
+  explicit TrunkDialog(const TrunkDialogState& state, QWidget* parent = nullptr);
 
   QCheckBox* GroupBox(int group) const { return boxes_[group - 1]; }  // group 1..8
-  void accept() override;
+  const TrunkDialogState& State() const { return state_; }
+  std::array<bool, kMaxTrunkBoxes> Ticked() const;
 
  private:
-  PageContext& context_;
   TrunkDialogState state_;
   std::array<QCheckBox*, kMaxTrunkBoxes> boxes_{};
 };

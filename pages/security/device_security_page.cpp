@@ -4,16 +4,20 @@
 #include <QLabel>
 #include <QPalette>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace brisfell {
 
-DeviceSecurityPage::DeviceSecurityPage(PageContext& context) : Page(context, "Device Security") {}
+DeviceSecurityPage::DeviceSecurityPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "Device Security") {}
 
 void DeviceSecurityPage::BuildControls(QWidget* window) {
-  state_ = NewSecurityState(context_);
+  // What NewSecurityState gives, from the window's copy of the switch table.
+  state_ = SecurityState{};
+  state_.ports = NewFormState(DeviceSecurityForm(), PortCount());
+  state_.variant = SecurityVariantOf(Record());
   last_ = Outcome::NothingToDo();
   auto* layout = new QVBoxLayout(window);
-  view_ = new FormView(DeviceSecurityForm(), context_.PortCount(), window);
+  view_ = new FormView(DeviceSecurityForm(), PortCount(), window);
   layout->addWidget(view_, 1);
 
   auto* keyBox = new QWidget(view_);
@@ -79,33 +83,42 @@ void DeviceSecurityPage::Show() {
 }
 
 void DeviceSecurityPage::Refresh() {
-  if (!view_ || !Ready()) return;
-  const BusyWhileReady busy(context_);
+  if (!view_ || !Ready() || Busy()) return;
   // Choices not yet written stay where a read fails.
   Collect();
-  last_ = RefreshSecurity(context_, state_);
-  Show();
-  Report(last_, "Refresh");
+  RunWith(Reading(), state_, RefreshSecurity, [this](const Outcome& outcome, SecurityState state) {
+    last_ = outcome;
+    state_ = std::move(state);
+    Show();
+    Report(last_, "Refresh");
+  });
 }
 
 void DeviceSecurityPage::Update() {
-  if (!view_ || !Ready()) return;
+  if (!view_ || !Ready() || Busy()) return;
   Collect();
-  last_ = UpdateSecurity(context_, state_, LockoutPolicy::kAsk);
-  Report(last_, "Update");
+  Run(
+      Writing(), [state = state_](PageContext& c) { return UpdateSecurity(c, state, LockoutPolicy::kAsk); },
+      [this](const Outcome& outcome) {
+        last_ = outcome;
+        Report(last_, "Update");
+      });
 }
 
 void DeviceSecurityPage::PressAccess() {
-  if (!view_ || !Ready()) return;
+  if (!view_ || !Ready() || Busy()) return;
   Collect();
-  last_ = PressAccessButton(context_, state_);
-  access_->setText(QString::fromStdString(state_.accessCaption));
-  Report(last_, "Access");
+  RunWith(Writing(), state_, PressAccessButton, [this](const Outcome& outcome, const SecurityState& pressed) {
+    last_ = outcome;
+    state_.accessCaption = pressed.accessCaption;
+    access_->setText(QString::fromStdString(state_.accessCaption));
+    Report(last_, "Access");
+  });
 }
 
 void DeviceSecurityPage::Report(const Outcome& outcome, const char* action) {
   // Refusals come with message boxes of their own.
-  if (outcome.kind == OutcomeKind::ReadFailed) context_.Status(std::string(action) + ": " + outcome.message);
+  if (outcome.kind == OutcomeKind::ReadFailed) ShowFailure(action, outcome.message);
 }
 
 }  // namespace brisfell

@@ -14,7 +14,7 @@ namespace brisfell {
 
 class DeviceSecurityPage : public Page {
  public:
-  explicit DeviceSecurityPage(PageContext& context);
+  DeviceSecurityPage(PageContext& context, EngineJobs& jobs);
 
   void Refresh() override;
   void Update();

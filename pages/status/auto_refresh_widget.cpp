@@ -6,8 +6,8 @@
 
 namespace brisfell {
 
-AutoRefreshWidget::AutoRefreshWidget(Engine& engine, std::function<bool()> refresh, QWidget* parent)
-    : QWidget(parent), engine_(engine), refresh_(std::move(refresh)) {
+AutoRefreshWidget::AutoRefreshWidget(std::function<bool()> refresh, QWidget* parent)
+    : QWidget(parent), refresh_(std::move(refresh)) {
   setObjectName("autoRefresh");
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -39,9 +39,8 @@ AutoRefreshWidget::AutoRefreshWidget(Engine& engine, std::function<bool()> refre
 int AutoRefreshWidget::IntervalMs() const { return interval_->currentData().toInt() * 1000; }
 
 bool AutoRefreshWidget::Tick() {
-  if (!Running() || !isEnabled() || QApplication::activeModalWidget() || engine_.IoOpen()) return false;
-  if (!refresh_()) box_->setChecked(false);
-  return true;
+  if (!Running() || !isEnabled() || QApplication::activeModalWidget()) return false;
+  return refresh_();
 }
 
 ListPlace::ListPlace(QTreeWidget* list) : list_(list) {

@@ -1,8 +1,8 @@
 // "Auto refresh" for the live pages: a check box and an interval (1, 2, 5 or 10 s), off when
-// the page is created. While it is on, a timer runs the page's refresh; it belongs to the page's
-// window, so leaving the page (which destroys the window) stops it. A refresh that finds no
-// answer turns it off, so a switch that went away does not hold the window in one time-out
-// after another.
+// the page is created. While it is on, a timer starts the page's refresh; it belongs to the
+// page's window, so leaving the page (which destroys the window) stops it. A tick while the
+// previous refresh still runs is skipped, so refreshes never pile up behind a slow switch; a
+// refresh that finds no answer turns it off (the page calls Stop).
 #pragma once
 
 #include <QCheckBox>
@@ -12,14 +12,12 @@
 #include <QWidget>
 #include <functional>
 
-#include "engine/engine.h"
-
 namespace brisfell {
 
 class AutoRefreshWidget : public QWidget {
  public:
-  // `refresh` runs one refresh and tells whether the switch answered.
-  AutoRefreshWidget(Engine& engine, std::function<bool()> refresh, QWidget* parent);
+  // `refresh` starts one refresh, or says (false) that the previous one still runs.
+  AutoRefreshWidget(std::function<bool()> refresh, QWidget* parent);
 
   QCheckBox* Box() const { return box_; }
   QComboBox* Interval() const { return interval_; }
@@ -29,15 +27,16 @@ class AutoRefreshWidget : public QWidget {
   // Called when auto refresh is turned on or off (pages show rates only while it runs).
   void SetToggled(std::function<void(bool)> toggled) { toggled_ = std::move(toggled); }
 
-  // What the timer does on each timeout: one refresh, unless auto refresh is off, the page is
-  // disabled (discovery runs), a dialog is open, or another action holds the adapter. True
-  // when a refresh ran.
+  // What the timer does on each timeout: starts one refresh, unless auto refresh is off, the
+  // page is disabled, a dialog is open, or the previous refresh still runs. True when a
+  // refresh was started.
   bool Tick();
+  // A refresh found no answer: auto refresh turns off.
+  void Stop() { box_->setChecked(false); }
 
   static constexpr int kIntervalsS[] = {1, 2, 5, 10};
 
  private:
-  Engine& engine_;
   std::function<bool()> refresh_;
   std::function<void(bool)> toggled_;
   QCheckBox* box_ = nullptr;

@@ -1,23 +1,15 @@
 #include "pages/status/mib_counter_config_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QPushButton>
 #include <QVBoxLayout>
-#include <optional>
 
-#include "pages/common/page.h"
 #include "pages/widgets/controls_widget.h"
 
 namespace brisfell {
 
-MibCounterConfigDialog::MibCounterConfigDialog(PageContext& context, QWidget* parent)
-    : QDialog(parent), context_(context) {
+MibCounterConfigDialog::MibCounterConfigDialog(const MibConfigState& state, QWidget* parent)
+    : QDialog(parent), state_(state) {
   setModal(true);
-  {
-    const BusyWhileReady busy(context_);
-    state_ = OpenMibConfig(context_);
-  }
   setWindowTitle(QString::fromStdString(state_.title));
 
   auto* layout = new QVBoxLayout(this);
@@ -35,13 +27,8 @@ MibCounterConfigDialog::MibCounterConfigDialog(PageContext& context, QWidget* pa
   AddOkCancel(this, layout);
 }
 
-void MibCounterConfigDialog::accept() {
-  const std::array<int, 3> codes = {lists_[0]->currentIndex(), lists_[1]->currentIndex(), lists_[2]->currentIndex()};
-  {
-    const BusyWhileReady busy(context_);
-    ApplyMibConfig(context_, state_, codes);
-  }
-  QDialog::accept();
+std::array<int, 3> MibCounterConfigDialog::Codes() const {
+  return {lists_[0]->currentIndex(), lists_[1]->currentIndex(), lists_[2]->currentIndex()};
 }
 
 }  // namespace brisfell

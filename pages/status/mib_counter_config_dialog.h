@@ -1,26 +1,26 @@
-// Port MIB Counter Configuration: what the three counters of one port count.
+// Port MIB Counter Configuration: what the three counters of one port count. The page reads
+// the port before it opens the dialog and writes the choice after OK.
 #pragma once
 
 #include <QComboBox>
 #include <QDialog>
 #include <array>
 
-#include "pages/common/page_context.h"
 #include "pages/status/mib_counter_logic.h"
 
 namespace brisfell {
 
 class MibCounterConfigDialog : public QDialog {
  public:
-  // Reads the port of context.selectedListRow while it is being built.
-  MibCounterConfigDialog(PageContext& context, QWidget* parent = nullptr);
+  // Shows the port's counters as they were read (no selection where the read failed).
+  explicit MibCounterConfigDialog(const MibConfigState& state, QWidget* parent = nullptr);
 
   QComboBox* CounterList(int counter) const { return lists_[counter]; }
-  // OK: writes the selection register when the choice changes it, then ends with OK.
-  void accept() override;
+  const MibConfigState& State() const { return state_; }
+  // The codes as the lists hold them.
+  std::array<int, 3> Codes() const;
 
  private:
-  PageContext& context_;
   MibConfigState state_;
   std::array<QComboBox*, 3> lists_{};
 };

@@ -13,10 +13,23 @@
 
 namespace brisfell {
 
-MibCounterPage::MibCounterPage(PageContext& context) : Page(context, "MIB Counter") {}
+namespace {
+
+// What a refresh read: with auto refresh on, the raw reading for the rates; else the list.
+struct MibRead {
+  bool ok = false;
+  bool withRates = false;
+  MibReading reading;
+  Table table;
+};
+
+}  // namespace
+
+MibCounterPage::MibCounterPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "MIB Counter") {}
 
 void MibCounterPage::BuildControls(QWidget* window) {
   window_ = window;
+  lastOk_ = false;
   auto* layout = new QVBoxLayout(window);
   list_ = MakeReportList(window, MibCounterColumns(), {44, 84, 110, 84, 110, 84, 110});
   list_->setObjectName("mibCounterList");
@@ -33,10 +46,11 @@ void MibCounterPage::BuildControls(QWidget* window) {
   add("Refresh", "refresh", 0, 0, [this] { Refresh(); });
   add("Config", "config", 0, 1, [this] { Config(true); });
   add("Port Clear", "portClear", 0, 2, [this] {
-    const int mark = SelectionMark(list_);
-    std::optional<BusyCursor> busy;
-    if (mark != -1 && Ready()) busy.emplace();
-    if (MibPortClear(context_, mark)) Refresh();
+    Run(
+        Writing(), [mark = SelectionMark(list_)](PageContext& c) { return MibPortClear(c, mark); },
+        [this](bool cleared) {
+          if (cleared) Refresh();
+        });
   });
   add("All Clear", "allClear", 1, 0, [this] { Act(MibAllClear); });
   add("All BYTE", "allByte", 1, 1, [this] { Act(MibAllBytes); });
@@ -44,15 +58,7 @@ void MibCounterPage::BuildControls(QWidget* window) {
   layout->addLayout(buttons);
 
   previous_.reset();
-  autoRefresh_ = new AutoRefreshWidget(
-      context_.engine,
-      [this] {
-        automatic_ = true;
-        Refresh();
-        automatic_ = false;
-        return lastOk_;
-      },
-      window);
+  autoRefresh_ = new AutoRefreshWidget([this] { return Read(true); }, window);
   // Rates need two readings taken while auto refresh runs; the columns change with it.
   autoRefresh_->SetToggled([this](bool on) {
     previous_.reset();
@@ -76,29 +82,55 @@ QPushButton* MibCounterPage::Button(const QString& text) const {
   return nullptr;
 }
 
-void MibCounterPage::Refresh() {
-  if (!list_) return;
-  const ListPlace place(list_);
-  ClearReportList(list_);
-  std::optional<BusyCursor> busy;
-  if (Ready() && !automatic_) busy.emplace();
-  Table table;
-  if (autoRefresh_ && autoRefresh_->Running()) {
-    MibReading reading;
-    lastOk_ = ReadMibCounters(context_, reading);
-    table = lastOk_ ? DecodeMibCountersWithRates(*context_.Record(), reading, previous_ ? &*previous_ : nullptr)
-                    : MibCounterColumnsWithRates();
-    if (lastOk_) {
-      previous_ = std::move(reading);
-    } else {
-      previous_.reset();
-    }
-  } else {
-    lastOk_ = RefreshMibCounters(context_, table);
+void MibCounterPage::Refresh() { Read(false); }
+
+bool MibCounterPage::Read(bool automatic) {
+  if (!list_ || Busy()) return false;
+  const bool withRates = autoRefresh_ && autoRefresh_->Running();
+  if (!Ready()) {
+    ClearReportList(list_);
+    SetColumns(withRates ? MibCounterColumnsWithRates() : MibCounterColumns());
+    lastOk_ = false;
+    return false;
   }
-  SetColumns(table);
-  if (lastOk_) FillReportList(list_, table);
-  if (automatic_) place.Restore();
+  if (!automatic) ClearReportList(list_);
+  Run(
+      Reading(),
+      [withRates](PageContext& c) {
+        MibRead read;
+        read.withRates = withRates;
+        read.ok = withRates ? ReadMibCounters(c, read.reading) : RefreshMibCounters(c, read.table);
+        return read;
+      },
+      [this, automatic](MibRead read) {
+        const ListPlace place(list_);
+        ClearReportList(list_);
+        lastOk_ = read.ok;
+        Table table = std::move(read.table);
+        if (read.withRates) {
+          const SwitchRecord* record = Record();
+          table = read.ok && record ? DecodeMibCountersWithRates(*record, read.reading, previous_ ? &*previous_ : nullptr)
+                                    : MibCounterColumnsWithRates();
+          if (read.ok) {
+            previous_ = std::move(read.reading);
+          } else {
+            previous_.reset();
+          }
+        } else if (!read.ok) {
+          table = MibCounterColumns();
+        }
+        SetColumns(table);
+        if (!read.ok) {
+          ShowFailure("Refresh");
+          if (automatic && autoRefresh_) autoRefresh_->Stop();
+          return;
+        }
+        FillReportList(list_, table);
+        if (automatic) place.Restore();
+        ClearNotice();
+      },
+      JobSlot::Automatic(automatic));
+  return true;
 }
 
 void MibCounterPage::SetColumns(const Table& table) {
@@ -117,15 +149,19 @@ void MibCounterPage::SetColumns(const Table& table) {
 }
 
 void MibCounterPage::Act(bool (*action)(PageContext&)) {
-  std::optional<BusyCursor> busy;
-  if (Ready()) busy.emplace();
-  if (action(context_)) Refresh();
+  Run(
+      Writing(), [action](PageContext& c) { return action(c); },
+      [this](bool written) {
+        if (written) Refresh();
+      });
 }
 
 void MibCounterPage::Config(bool fromButton) {
-  if (!MibConfigRequested(context_, SelectionMark(list_), fromButton)) return;
-  MibCounterConfigDialog dialog(context_, window_);
-  if (runDialog_(dialog)) Refresh();
+  OpenRowDialog(SelectionMark(list_), fromButton, MibConfigRequested, OpenMibConfig,
+      [this](const MibConfigState& state) { return new MibCounterConfigDialog(state, window_); },
+      [](const MibCounterConfigDialog& dialog) {
+        return [state = dialog.State(), codes = dialog.Codes()](PageContext& c) { return ApplyMibConfig(c, state, codes); };
+      });
 }
 
 }  // namespace brisfell

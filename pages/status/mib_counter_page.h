@@ -8,7 +8,6 @@
 #include <optional>
 
 #include "pages/common/page.h"
-#include "pages/widgets/dialog_runner.h"
 #include "pages/status/auto_refresh_widget.h"
 #include "pages/status/mib_rate_logic.h"
 
@@ -16,22 +15,23 @@ namespace brisfell {
 
 class MibCounterPage : public Page {
  public:
-  explicit MibCounterPage(PageContext& context);
+  MibCounterPage(PageContext& context, EngineJobs& jobs);
 
   QTreeWidget* List() const { return list_; }
   QPushButton* Button(const QString& text) const;
   void Refresh() override;
   AutoRefreshWidget* AutoRefresh() const { return autoRefresh_; }
   bool LastRefreshOk() const { return lastOk_; }
-  // Tests replace exec() of the counter dialog.
-  void SetDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
 
  protected:
   void BuildControls(QWidget* window) override;
+  QWidget* ResultsArea() const override { return list_; }
 
  private:
+  // Starts a refresh; false when the previous one still runs.
+  bool Read(bool automatic);
   void Config(bool fromButton);
-  // Refreshes when the action asks for it.
+  // Runs a button's write; refreshes when it asks for it.
   void Act(bool (*action)(PageContext&));
   // The list's headers: with or without the rate columns.
   void SetColumns(const Table& table);
@@ -42,8 +42,6 @@ class MibCounterPage : public Page {
   // While auto refresh runs: the previous reading, for the rates.
   std::optional<MibReading> previous_;
   bool lastOk_ = false;
-  bool automatic_ = false;
-  DialogRunner runDialog_ = ExecDialog;
 };
 
 }  // namespace brisfell

@@ -9,7 +9,7 @@
 
 namespace brisfell {
 
-OverviewPage::OverviewPage(PageContext& context) : Page(context, "Overview") {}
+OverviewPage::OverviewPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "Overview") {}
 
 void OverviewPage::BuildControls(QWidget* window) {
   const OverviewTables columns = OverviewColumns();
@@ -39,11 +39,17 @@ void OverviewPage::BuildControls(QWidget* window) {
 }
 
 void OverviewPage::Refresh() {
+  if (!devices_ || Busy()) return;
   ClearReportList(devices_);
   ClearReportList(topology_);
-  const OverviewTables tables = BuildOverview(context_.engine);
-  FillReportList(devices_, tables.devices);
-  FillReportList(topology_, tables.topology);
+  if (!Ready()) return;
+  // From the switch table: nothing is sent, but the table is the engine thread's.
+  Run(
+      Reading(), [](PageContext& c) { return BuildOverview(c.engine); },
+      [this](const OverviewTables& tables) {
+        FillReportList(devices_, tables.devices);
+        FillReportList(topology_, tables.topology);
+      });
 }
 
 }  // namespace brisfell

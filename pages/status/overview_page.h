@@ -11,7 +11,7 @@ namespace brisfell {
 
 class OverviewPage : public Page {
  public:
-  explicit OverviewPage(PageContext& context);
+  OverviewPage(PageContext& context, EngineJobs& jobs);
 
   QTreeWidget* DeviceList() const { return devices_; }
   QTreeWidget* TopologyList() const { return topology_; }

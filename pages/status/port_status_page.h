@@ -12,7 +12,7 @@ namespace brisfell {
 
 class PortStatusPage : public Page {
  public:
-  explicit PortStatusPage(PageContext& context);
+  PortStatusPage(PageContext& context, EngineJobs& jobs);
 
   QTreeWidget* List() const { return list_; }
   QPushButton* RefreshButton() const { return refresh_; }
@@ -23,13 +23,16 @@ class PortStatusPage : public Page {
 
  protected:
   void BuildControls(QWidget* window) override;
+  QWidget* ResultsArea() const override { return list_; }
 
  private:
+  // Starts a refresh; false when the previous one still runs.
+  bool Read(bool automatic);
+
   QPointer<QTreeWidget> list_;
   QPointer<QPushButton> refresh_;
   QPointer<AutoRefreshWidget> autoRefresh_;
   bool lastOk_ = false;
-  bool automatic_ = false;  // the refresh running is the timer's
 };
 
 }  // namespace brisfell

@@ -3,11 +3,10 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <optional>
 
 namespace brisfell {
 
-ConfigurationsPage::ConfigurationsPage(PageContext& context) : Page(context, kConfigurationsCaption) {}
+ConfigurationsPage::ConfigurationsPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, kConfigurationsCaption) {}
 
 void ConfigurationsPage::BuildControls(QWidget* window) {
   window_ = window;
@@ -42,63 +41,29 @@ void ConfigurationsPage::BuildControls(QWidget* window) {
   layout->addLayout(row);
   layout->addStretch();
 
-  QObject::connect(save_, &QPushButton::clicked, window, [this] {
-    Run(kSaveToFileText, false, [this](const ProgressFn& p) { SaveConfigToFile(context_, p); });
-  });
-  QObject::connect(load_, &QPushButton::clicked, window, [this] {
-    Run(kLoadFromFileText, false, [this](const ProgressFn& p) { LoadConfigFromFile(context_, p); });
-  });
-  QObject::connect(factoryDefault_, &QPushButton::clicked, window, [this] {
-    Run(kFactoryDefaultText, true, [this](const ProgressFn& p) { FactoryDefault(context_, p); });
-  });
-  QObject::connect(saveToHardware_, &QPushButton::clicked, window, [this] {
-    Run(kSaveToHardwareText, true, [this](const ProgressFn& p) { SaveToHardware(context_, p); });
-  });
+  QObject::connect(save_, &QPushButton::clicked, window, [this] { Start(kSaveToFileText, SaveConfigToFile); });
+  QObject::connect(load_, &QPushButton::clicked, window, [this] { Start(kLoadFromFileText, LoadConfigFromFile); });
+  QObject::connect(factoryDefault_, &QPushButton::clicked, window, [this] { Start(kFactoryDefaultText, FactoryDefault); });
+  QObject::connect(saveToHardware_, &QPushButton::clicked, window, [this] { Start(kSaveToHardwareText, SaveToHardware); });
 }
 
 void ConfigurationsPage::Initialise() {
-  portCount_ = context_.PortCount();
+  portCount_ = PortCount();
   saveToHardware_->setVisible(SaveToHardwareOffered(portCount_));
-  EnableButtons(true);
+  saveToHardware_->setEnabled(SaveToHardwareOffered(portCount_));
 }
 
-void ConfigurationsPage::EnableButtons(bool enable) {
-  for (QPushButton* b : {load_.data(), save_.data(), factoryDefault_.data()})
-    if (b) b->setEnabled(enable);
-  if (saveToHardware_) saveToHardware_->setEnabled(enable && SaveToHardwareOffered(portCount_));
-}
-
-void ConfigurationsPage::Run(const QString& title, bool showProgress,
-                             const std::function<void(const ProgressFn&)>& action) {
-  if (running_) return;
-  running_ = true;
-  EnableButtons(false);
-  std::optional<BusyCursor> busy;
-  // Owned by the page window; a guarded pointer in case that window goes first.
-  QPointer<QProgressDialog> dialog;
-  // Questions and file dialogs come before the first step; the wait cursor and the progress
-  // dialog only once the switch is being talked to.
-  const ProgressFn progress = [&](int done, int total) {
-    if (!busy) busy.emplace();
-    if (!showProgress) return;
-    if (!dialog) {
-      dialog = new QProgressDialog(title, QString(), 0, total, window_);
-      dialog->setWindowTitle(kApplicationTitle);
-      dialog->setWindowModality(Qt::ApplicationModal);
-      dialog->setCancelButton(nullptr);
-      dialog->setAutoReset(false);
-      dialog->setAutoClose(false);
-      dialog->setMinimumDuration(300);
-      progress_ = dialog;
-    }
-    dialog->setMaximum(total);
-    dialog->setValue(done);
-  };
-  action(progress);
-  delete dialog.data();
-  busy.reset();
-  EnableButtons(true);
-  running_ = false;
+template <class Result>
+void ConfigurationsPage::Start(const char* title, Result (*action)(PageContext&, const ProgressFn&)) {
+  if (Busy()) return;
+  // The logic's questions, file dialogs and messages come to this thread; its steps show on
+  // the busy panel's bar.
+  Run(
+      title,
+      [action](PageContext& c, JobControl& job) {
+        action(c, [&job](int done, int total) { job.Progress(done, total); });
+      },
+      [](bool) {});
 }
 
 }  // namespace brisfell

@@ -4,9 +4,7 @@
 
 #include <QGroupBox>
 #include <QPointer>
-#include <QProgressDialog>
 #include <QPushButton>
-#include <functional>
 
 #include "pages/common/page.h"
 #include "pages/system/configurations_logic.h"
@@ -15,7 +13,7 @@ namespace brisfell {
 
 class ConfigurationsPage : public Page {
  public:
-  explicit ConfigurationsPage(PageContext& context);
+  ConfigurationsPage(PageContext& context, EngineJobs& jobs);
 
   QGroupBox* FileGroup() const { return fileGroup_; }
   QGroupBox* SwitchGroup() const { return switchGroup_; }
@@ -23,8 +21,6 @@ class ConfigurationsPage : public Page {
   QPushButton* SaveButton() const { return save_; }
   QPushButton* FactoryDefaultButton() const { return factoryDefault_; }
   QPushButton* SaveToHardwareButton() const { return saveToHardware_; }
-  // The progress dialog of the action running now (null when none runs or it has not started).
-  QProgressDialog* Progress() const { return progress_; }
 
  protected:
   void BuildControls(QWidget* window) override;
@@ -32,10 +28,9 @@ class ConfigurationsPage : public Page {
   void Initialise() override;
 
  private:
-  // Runs one action with every button disabled. With `showProgress`, the action's first step
-  // opens a progress dialog (after any question or file dialog it asks first).
-  void Run(const QString& title, bool showProgress, const std::function<void(const ProgressFn&)>& action);
-  void EnableButtons(bool enable);
+  // Runs one button's action on the engine thread, the buttons disabled meanwhile.
+  template <class Result>
+  void Start(const char* title, Result (*action)(PageContext&, const ProgressFn&));
 
   QPointer<QWidget> window_;
   QPointer<QGroupBox> fileGroup_;
@@ -44,9 +39,7 @@ class ConfigurationsPage : public Page {
   QPointer<QPushButton> save_;
   QPointer<QPushButton> factoryDefault_;
   QPointer<QPushButton> saveToHardware_;
-  QPointer<QProgressDialog> progress_;
   int portCount_ = 0;
-  bool running_ = false;
 };
 
 }  // namespace brisfell

@@ -8,7 +8,7 @@
 
 namespace brisfell {
 
-DeviceResetPage::DeviceResetPage(PageContext& context) : Page(context, "Device Reset") {}
+DeviceResetPage::DeviceResetPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "Device Reset") {}
 
 void DeviceResetPage::BuildControls(QWidget* window) {
   auto* layout = new QVBoxLayout(window);
@@ -24,15 +24,21 @@ void DeviceResetPage::BuildControls(QWidget* window) {
   layout->addStretch();
   layout->addLayout(row);
   layout->addStretch();
-  QObject::connect(soft_, &QPushButton::clicked, window, [this] {
-    const BusyWhileReady busy(context_);
-    SoftReset(context_);
-  });
-  QObject::connect(hard_, &QPushButton::clicked, window, [this] { HardwareReset(context_); });
+  QObject::connect(soft_, &QPushButton::clicked, window, [this] { Reset(SoftReset); });
+  QObject::connect(hard_, &QPushButton::clicked, window, [this] { Reset(HardwareReset); });
 }
 
 void DeviceResetPage::Initialise() {
-  if (context_.Switch() != -1 && !HardwareResetOffered(context_.Record())) hard_->hide();
+  if (Record() && !HardwareResetOffered(Record())) hard_->hide();
+}
+
+void DeviceResetPage::Reset(Outcome (*reset)(PageContext&)) {
+  if (Busy()) return;
+  Run(
+      Writing(), [reset](PageContext& c) { return reset(c); },
+      [this](const Outcome& outcome) {
+        if (outcome.kind == OutcomeKind::ReadFailed) ShowFailure("Reset", outcome.message);
+      });
 }
 
 }  // namespace brisfell

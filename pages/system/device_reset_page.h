@@ -4,13 +4,14 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "pages/common/outcome.h"
 #include "pages/common/page.h"
 
 namespace brisfell {
 
 class DeviceResetPage : public Page {
  public:
-  explicit DeviceResetPage(PageContext& context);
+  DeviceResetPage(PageContext& context, EngineJobs& jobs);
   QPushButton* SoftResetButton() const { return soft_; }
   QPushButton* HardwareResetButton() const { return hard_; }
 
@@ -19,6 +20,8 @@ class DeviceResetPage : public Page {
   void Initialise() override;
 
  private:
+  void Reset(Outcome (*reset)(PageContext&));
+
   QPointer<QPushButton> soft_;
   QPointer<QPushButton> hard_;
 };

@@ -3,14 +3,15 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace brisfell {
 
-FaultInfoPage::FaultInfoPage(PageContext& context) : Page(context, "Fault Information") {}
+FaultInfoPage::FaultInfoPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "Fault Information") {}
 
 void FaultInfoPage::BuildControls(QWidget* window) {
   info_ = FaultInfo{};
-  const int n = context_.PortCount();
+  const int n = PortCount();
   auto* layout = new QVBoxLayout(window);
   auto* top = new QHBoxLayout;
   auto* form = new QFormLayout;
@@ -48,11 +49,12 @@ void FaultInfoPage::BuildControls(QWidget* window) {
 }
 
 void FaultInfoPage::Refresh() {
-  if (!refresh_ || !Ready()) return;
-  const BusyWhileReady busy(context_);
-  const Outcome outcome = RefreshFaultInfo(context_, info_);
-  if (outcome.kind == OutcomeKind::ReadFailed) context_.Status("Refresh: " + outcome.message);
-  Show();
+  if (!refresh_ || !Ready() || Busy()) return;
+  RunWith(Reading(), info_, RefreshFaultInfo, [this](const Outcome& outcome, FaultInfo info) {
+    info_ = std::move(info);
+    Show();
+    if (outcome.kind == OutcomeKind::ReadFailed) ShowFailure("Refresh", outcome.message);
+  });
 }
 
 void FaultInfoPage::Show() {

@@ -17,7 +17,7 @@ namespace brisfell {
 
 class FaultInfoPage : public Page {
  public:
-  explicit FaultInfoPage(PageContext& context);
+  FaultInfoPage(PageContext& context, EngineJobs& jobs);
   void Refresh() override;
 
   QLineEdit* TrunkFault() const { return trunkFault_; }

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "pages/common/report_list.h"
 #include "pages/vlan/tag_control_logic.h"
@@ -10,7 +11,7 @@
 
 namespace brisfell {
 
-TagControlPage::TagControlPage(PageContext& context) : Page(context, "Tag Control") {}
+TagControlPage::TagControlPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "Tag Control") {}
 
 void TagControlPage::BuildControls(QWidget* window) {
   window_ = window;
@@ -31,17 +32,22 @@ void TagControlPage::BuildControls(QWidget* window) {
 }
 
 void TagControlPage::Refresh() {
-  if (!list_) return;
+  if (!list_ || Busy()) return;
   ClearReportList(list_);
-  BusyWhileReady busy(context_);
-  Table table;
-  if (RefreshTagControl(context_, table).kind == OutcomeKind::Done) FillReportList(list_, table);
+  if (!Ready()) return;
+  RunWith(Reading(), Table{}, [](PageContext& c, Table& table) { return RefreshTagControl(c, table); },
+          [this](const Outcome& outcome, const Table& table) {
+            if (outcome.kind == OutcomeKind::Done) FillReportList(list_, table);
+            if (outcome.kind == OutcomeKind::ReadFailed) ShowFailure("Refresh", outcome.message);
+          });
 }
 
 void TagControlPage::Config(bool fromButton) {
-  if (!TagConfigRequested(context_, SelectionMark(list_), fromButton)) return;
-  TagUntagDialog dialog(context_, window_);
-  if (runDialog_(dialog)) Refresh();
+  OpenRowDialog(SelectionMark(list_), fromButton, TagConfigRequested, OpenTagDialog,
+      [this](const TagDialogState& state) { return new TagUntagDialog(state, window_); },
+      [](const TagUntagDialog& dialog) {
+        return [state = dialog.State(), mode = dialog.Mode()](PageContext& c) { return ApplyTagDialog(c, state, mode); };
+      });
 }
 
 }  // namespace brisfell

@@ -7,22 +7,20 @@
 #include <QTreeWidget>
 
 #include "pages/common/page.h"
-#include "pages/widgets/dialog_runner.h"
 
 namespace brisfell {
 
 class TagControlPage : public Page {
  public:
-  explicit TagControlPage(PageContext& context);
+  TagControlPage(PageContext& context, EngineJobs& jobs);
 
   QTreeWidget* List() const { return list_; }
   QPushButton* ConfigButton() const { return config_; }
   void Refresh() override;
-  // Tests replace exec() of the dialog.
-  void SetDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
 
  protected:
   void BuildControls(QWidget* window) override;
+  QWidget* ResultsArea() const override { return list_; }
 
  private:
   void Config(bool fromButton);
@@ -30,7 +28,6 @@ class TagControlPage : public Page {
   QPointer<QWidget> window_;
   QPointer<QTreeWidget> list_;
   QPointer<QPushButton> config_;
-  DialogRunner runDialog_ = ExecDialog;
 };
 
 }  // namespace brisfell

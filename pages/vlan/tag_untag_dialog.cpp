@@ -7,12 +7,8 @@
 
 namespace brisfell {
 
-TagUntagDialog::TagUntagDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
+TagUntagDialog::TagUntagDialog(const TagDialogState& state, QWidget* parent) : QDialog(parent), state_(state) {
   setModal(true);
-  {
-    BusyWhileReady busy(context_);
-    state_ = OpenTagDialog(context_);
-  }
   setWindowTitle(QString::fromStdString(state_.title));
 
   auto* layout = new QVBoxLayout(this);
@@ -30,14 +26,6 @@ TagUntagDialog::TagUntagDialog(PageContext& context, QWidget* parent) : QDialog(
   if (state_.mode >= 0 && state_.mode < kTagModeCount) buttons_[static_cast<size_t>(state_.mode)]->setChecked(true);
   layout->addWidget(box);
   AddOkCancel(this, layout);
-}
-
-void TagUntagDialog::accept() {
-  {
-    BusyWhileReady busy(context_);
-    outcome_ = ApplyTagDialog(context_, state_, Mode());
-  }
-  QDialog::accept();
 }
 
 }  // namespace brisfell

@@ -1,5 +1,6 @@
 // One port's output tag mode: four choices in one group, the selected position being the
-// mode. OK writes the port's two bits only when they change, and always ends with OK.
+// mode, as the page read it before the dialog opened. After OK the page writes the port's two
+// bits only when they change.
 #pragma once
 
 #include <QButtonGroup>
@@ -7,30 +8,23 @@
 #include <QRadioButton>
 #include <array>
 
-#include "pages/common/page_context.h"
 #include "pages/vlan/tag_control_logic.h"
 
 namespace brisfell {
 
 class TagUntagDialog : public QDialog {
  public:
-  // Reads the port of context.selectedListRow while it is being built.
-  TagUntagDialog(PageContext& context, QWidget* parent = nullptr);
+  explicit TagUntagDialog(const TagDialogState& state, QWidget* parent = nullptr);
 
   QRadioButton* ModeButton(int mode) const { return buttons_[static_cast<size_t>(mode)]; }
   // The selected mode, -1 when none is.
   int Mode() const { return group_->checkedId(); }
-  // What OK did (nothing to do until then).
-  const Outcome& LastOutcome() const { return outcome_; }
-
-  void accept() override;
+  const TagDialogState& State() const { return state_; }
 
  private:
-  PageContext& context_;
   TagDialogState state_;
   QButtonGroup* group_ = nullptr;
   std::array<QRadioButton*, kTagModeCount> buttons_{};
-  Outcome outcome_ = Outcome::NothingToDo();
 };
 
 }  // namespace brisfell

@@ -9,7 +9,7 @@
 
 namespace brisfell {
 
-VlanConfigPage::VlanConfigPage(PageContext& context) : Page(context, "Vlan Configuration") {}
+VlanConfigPage::VlanConfigPage(PageContext& context, EngineJobs& jobs) : Page(context, jobs, "Vlan Configuration") {}
 
 void VlanConfigPage::BuildControls(QWidget* window) {
   window_ = window;
@@ -46,15 +46,10 @@ void VlanConfigPage::BuildControls(QWidget* window) {
   add("Add Vlan", "addVlan", [this] { Add(); });
   add("Edit Vlan", "editVlan", [this] { Edit(true); });
   add("Delete Vlan", "deleteVlan", [this] {
-    BusyWhileReady busy(context_);
-    After(DeleteSelectedVlan(context_, SelectedFirstCell()));
+    Change([cell = SelectedFirstCell()](PageContext& c) { return DeleteSelectedVlan(c, cell); });
   });
-  add("Delete All", "deleteAll", [this] {
-    BusyWhileReady busy(context_);
-    After(DeleteAllVlans(context_));
-  });
-  // The question comes before the wait cursor.
-  add("Home Vlan", "homeVlan", [this] { After(ResetToHomeVlan(context_)); });
+  add("Delete All", "deleteAll", [this] { Change([](PageContext& c) { return DeleteAllVlans(c); }); });
+  add("Home Vlan", "homeVlan", [this] { Change([](PageContext& c) { return ResetToHomeVlan(c); }); });
   layout->addLayout(buttons);
 }
 
@@ -66,15 +61,21 @@ QPushButton* VlanConfigPage::Button(const QString& text) const {
 }
 
 void VlanConfigPage::Refresh() {
-  if (!list_) return;
+  if (!list_ || Busy()) return;
   ClearReportList(list_);
-  BusyWhileReady busy(context_);
-  const VlanList list = RefreshVlanList(context_);
-  // After a failed read the list stays empty and the labels keep what they showed.
-  if (!list.read) return;
-  FillReportList(list_, list.table);
-  function_->SetOn(list.vlanFunction);
-  tag_->SetOn(list.tagVlan);
+  if (!Ready()) return;
+  Run(
+      Reading(), [](PageContext& c) { return RefreshVlanList(c); },
+      [this](const VlanList& list) {
+        // After a failed read the list stays empty and the labels keep what they showed.
+        if (!list.read) {
+          ShowFailure("Refresh");
+          return;
+        }
+        FillReportList(list_, list.table);
+        function_->SetOn(list.vlanFunction);
+        tag_->SetOn(list.tagVlan);
+      });
 }
 
 std::optional<std::string> VlanConfigPage::SelectedFirstCell() const {
@@ -84,18 +85,30 @@ std::optional<std::string> VlanConfigPage::SelectedFirstCell() const {
 }
 
 void VlanConfigPage::Add() {
-  if (!BeginAddVlan(context_)) return;
-  OpenEditDialog();
+  OpenEditDialog([](PageContext& c) { return BeginAddVlan(c); });
 }
 
 void VlanConfigPage::Edit(bool fromButton) {
-  if (!BeginEditVlan(context_, SelectedFirstCell(), fromButton)) return;
-  OpenEditDialog();
+  OpenEditDialog([cell = SelectedFirstCell(), fromButton](PageContext& c) {
+    return BeginEditVlan(c, cell, fromButton).has_value();
+  });
 }
 
-void VlanConfigPage::OpenEditDialog() {
-  VlanEditDialog dialog(context_, window_);
-  if (runDialog_(dialog)) Refresh();
+void VlanConfigPage::OpenEditDialog(std::function<bool(PageContext&)> begin) {
+  OpenDialogAfterRead(
+      [begin = std::move(begin)](PageContext& c) -> std::optional<VlanEditForm> {
+        if (!begin(c)) return std::nullopt;
+        return InitVlanEditForm(c);
+      },
+      [this](const VlanEditForm& form) { return new VlanEditDialog(form, window_); },
+      [](const VlanEditDialog& dialog) {
+        return [form = dialog.Choices()](PageContext& c) { return ApplyVlanEdit(c, form); };
+      });
+}
+
+void VlanConfigPage::Change(std::function<VlanOutcome(PageContext&)> change) {
+  if (Busy()) return;
+  Run(Writing(), std::move(change), [this](VlanOutcome outcome) { After(outcome); });
 }
 
 void VlanConfigPage::After(VlanOutcome outcome) {
@@ -105,7 +118,7 @@ void VlanConfigPage::After(VlanOutcome outcome) {
       Refresh();
       return;
     case VlanOutcome::kReadFailed:
-      context_.Status("Reading the VLAN registers failed; nothing was written.");
+      ShowFailure("Reading the VLAN registers", "nothing was written");
       return;
     case VlanOutcome::kNothing:
     case VlanOutcome::kNoSelection:

@@ -6,45 +6,45 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "pages/common/page.h"
 #include "pages/vlan/vlan_config.h"
-#include "pages/widgets/dialog_runner.h"
 #include "pages/widgets/status_label_widget.h"
 
 namespace brisfell {
 
 class VlanConfigPage : public Page {
  public:
-  explicit VlanConfigPage(PageContext& context);
+  VlanConfigPage(PageContext& context, EngineJobs& jobs);
 
   QTreeWidget* List() const { return list_; }
   StatusLabel* FunctionLabel() const { return function_; }
   StatusLabel* TagLabel() const { return tag_; }
   QPushButton* Button(const QString& text) const;
   void Refresh() override;
-  // Tests replace exec() of the edit dialog.
-  void SetDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
 
  protected:
   void BuildControls(QWidget* window) override;
+  QWidget* ResultsArea() const override { return list_; }
 
  private:
   // The first cell of the row at the selection mark; nullopt when no row is selected.
   std::optional<std::string> SelectedFirstCell() const;
   void Add();
   void Edit(bool fromButton);
-  void OpenEditDialog();
-  // Refreshes after an operation that may have written.
+  // Opens the edit dialog when `begin` (engine thread) lets it.
+  void OpenEditDialog(std::function<bool(PageContext&)> begin);
+  // Runs a table operation, then refreshes if it may have written.
+  void Change(std::function<VlanOutcome(PageContext&)> change);
   void After(VlanOutcome outcome);
 
   QPointer<QWidget> window_;
   QPointer<QTreeWidget> list_;
   QPointer<StatusLabel> function_;
   QPointer<StatusLabel> tag_;
-  DialogRunner runDialog_ = ExecDialog;
 };
 
 }  // namespace brisfell

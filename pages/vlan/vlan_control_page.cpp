@@ -4,6 +4,6 @@
 
 namespace brisfell {
 
-VlanControlPage::VlanControlPage(PageContext& context) : FormPage(context, VlanControlForm()) {}
+VlanControlPage::VlanControlPage(PageContext& context, EngineJobs& jobs) : FormPage(context, jobs, VlanControlForm()) {}
 
 }  // namespace brisfell

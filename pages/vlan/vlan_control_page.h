@@ -8,7 +8,7 @@ namespace brisfell {
 
 class VlanControlPage : public FormPage {
  public:
-  explicit VlanControlPage(PageContext& context);
+  VlanControlPage(PageContext& context, EngineJobs& jobs);
 };
 
 }  // namespace brisfell

@@ -7,12 +7,8 @@
 
 namespace brisfell {
 
-VlanEditDialog::VlanEditDialog(PageContext& context, QWidget* parent) : QDialog(parent), context_(context) {
+VlanEditDialog::VlanEditDialog(const VlanEditForm& form, QWidget* parent) : QDialog(parent), form_(form) {
   setModal(true);
-  {
-    BusyWhileReady busy(context_);
-    form_ = InitVlanEditForm(context_);
-  }
   setWindowTitle(QString::fromStdString(form_.caption));
 
   auto* layout = new QVBoxLayout(this);
@@ -54,15 +50,6 @@ VlanEditForm VlanEditDialog::Choices() const {
   form.type = type_->Value();
   form.vlanIdText = vlanId_->text().toStdString();
   return form;
-}
-
-void VlanEditDialog::accept() {
-  {
-    BusyWhileReady busy(context_);
-    outcome_ = ApplyVlanEdit(context_, Choices());
-  }
-  // OK whatever happened, so that the page shows what the switch now holds.
-  QDialog::accept();
 }
 
 }  // namespace brisfell

@@ -16,10 +16,8 @@
 #include <QRadioButton>
 #include <array>
 #include <functional>
-#include <optional>
 
 #include "engine/types.h"
-#include "pages/common/page.h"
 #include "pages/common/page_context.h"
 
 namespace brisfell {
@@ -83,16 +81,5 @@ struct RefreshUpdateButtons {
   QPushButton* update = nullptr;
 };
 RefreshUpdateButtons AddRefreshUpdateRow(QBoxLayout* layout, QWidget* parent);
-
-// The wait cursor while a page action runs against a switch (nothing is sent otherwise).
-class BusyWhileReady {
- public:
-  explicit BusyWhileReady(const PageContext& context) {
-    if (context.Ready()) busy_.emplace();
-  }
-
- private:
-  std::optional<BusyCursor> busy_;
-};
 
 }  // namespace brisfell

@@ -14,7 +14,7 @@ namespace brisfell {
 
 class FormPage : public Page {
  public:
-  FormPage(PageContext& context, const FormTable& formTable);
+  FormPage(PageContext& context, EngineJobs& jobs, const FormTable& formTable);
 
   void Refresh() override;
   void Update();
@@ -27,11 +27,12 @@ class FormPage : public Page {
 
  protected:
   void BuildControls(QWidget* window) override;
+  QWidget* ResultsArea() const override { return view_; }
   // Adds the page's own controls once the table's exist.
   virtual void BuildExtraControls(QWidget* /*window*/) {}
   // Shows what the page alone takes from the registers just read (state().lastRead).
   virtual void ShowExtra() {}
-  // Says a failure in the status bar; a page that does not know why says nothing.
+  // Says a failure in the page and the status bar; a page that does not know why says nothing.
   void Report(const Outcome& outcome, const char* action);
 
   const FormTable& table_;

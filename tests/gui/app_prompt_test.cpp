@@ -122,37 +122,5 @@ TEST(QtPromptTest, OpenDialogTakesExistingFilesOnly) {
   EXPECT_FALSE(prompt.OpenFileName({}).has_value());
 }
 
-// Notes the cursor whenever a box would come up.
-class CursorWatchingPrompt : public ScriptedPrompt {
- public:
-  void Message(const std::string& title, const std::string& text, PromptIcon icon) override {
-    const QCursor* cursor = QApplication::overrideCursor();
-    cursors.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
-    ScriptedPrompt::Message(title, text, icon);
-  }
-  std::vector<Qt::CursorShape> cursors;
-};
-
-TEST(WaitCursorTest, ShowsWhileDiscoveryRunsAndGoesAfterwards) {
-  EnsureQtApp();
-  ManualClock clock;
-  FakeDriver fake(clock);
-  CompositeDriver composite;
-  composite.AddMember(fake);
-  Engine engine(composite, clock);
-  QTemporaryDir folder;
-  engine.SetDatabasePath(folder.filePath("no-such-folder/qswrec.dat").toStdString());  // makes discovery speak
-  CursorWatchingPrompt prompt;
-  PageContext context{engine, prompt};
-  PageSet pages(context);
-  MainWindow window(engine, prompt, pages);
-
-  window.SelectAdapter(0);
-  ASSERT_EQ(prompt.cursors.size(), 2u);  // load and save of the database, both during discovery
-  EXPECT_EQ(prompt.cursors[0], Qt::WaitCursor);
-  EXPECT_EQ(prompt.cursors[1], Qt::WaitCursor);
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
 }  // namespace
 }  // namespace brisfell::testing

@@ -55,6 +55,12 @@ TEST(LaunchOptionsTest, SimulateScenarioAndScreenshots) {
   EXPECT_FALSE(ParseLaunchOptions({"brisfell", "--simulate", "a.json", "b.json"}, o, error));
   EXPECT_FALSE(ParseLaunchOptions({"brisfell", "--bogus"}, o, error));
   EXPECT_FALSE(error.isEmpty());
+
+  // The emulated segment's faults, as brisfell-sim takes them.
+  o = {};
+  ASSERT_TRUE(ParseLaunchOptions({"brisfell", "--simulate", "--faults", "replyDelayMs=900"}, o, error));
+  EXPECT_EQ(o.faults, "replyDelayMs=900");
+  EXPECT_FALSE(ParseLaunchOptions({"brisfell", "--faults", "drop=0.1"}, o, error));
 }
 
 struct TwoDrivers {
@@ -149,6 +155,7 @@ TEST(MainWindowTest, StatusBarSaysWhyTheAdapterCouldNotBeOpened) {
   rig.window->ShowGroup(1);
 
   w.SelectAdapter(0);
+  rig.Settle();
   EXPECT_EQ(w.StatusText(), "Lab port could not be opened: the adapter is not an Ethernet adapter.");
   EXPECT_EQ(w.SwitchSelector()->count(), 0);
   EXPECT_EQ(rig.engine.CurrentSwitchIndex(), -1);
@@ -158,6 +165,7 @@ TEST(MainWindowTest, StatusBarSaysWhyTheAdapterCouldNotBeOpened) {
   // A driver that answers nobody: the adapter opened, no switch.
   fake.netType = 0;
   w.SelectAdapter(0);
+  rig.Settle();
   EXPECT_EQ(w.StatusText(), "No switch answered on Lab port.");
 }
 
@@ -178,6 +186,7 @@ TEST(MainWindowTest, DatabaseFailureReachesThePromptAsAnErrorBox) {
   rig.engine.SetDatabasePath(rig.folder.filePath("missing-folder/qswrec.dat").toStdString());
 
   rig.window->SelectAdapter(0);
+  rig.Settle();
   ASSERT_FALSE(rig.prompt.shown.empty());
   const auto& box = rig.prompt.shown.front();
   EXPECT_EQ(box.kind, ScriptedPrompt::Shown::Kind::Message);
@@ -198,6 +207,7 @@ TEST(AppSessionTest, SimulateAddsTheEmulatedSegmentAheadOfTheRealAdapters) {
   QString error;
   auto session = AppSession::Create(options, error);
   ASSERT_NE(session, nullptr) << error.toStdString();
+  session->Jobs().WaitIdle();
   ASSERT_EQ(session->EmulatedAdapterIndex(), 0);
   EXPECT_TRUE(session->Window().AdapterSelector()->itemText(0).startsWith("Brisfell emulated segment"));
   EXPECT_EQ(session->GetEngine().CurrentAdapterIndex(), -1);  // listed, not yet chosen
@@ -205,6 +215,7 @@ TEST(AppSessionTest, SimulateAddsTheEmulatedSegmentAheadOfTheRealAdapters) {
   // Without the option only real adapters are listed (as many as this machine has).
   auto plain = AppSession::Create({}, error);
   ASSERT_NE(plain, nullptr);
+  plain->Jobs().WaitIdle();
   EXPECT_EQ(plain->EmulatedAdapterIndex(), -1);
   const Engine& withSim = session->GetEngine();
   const Engine& without = plain->GetEngine();
@@ -215,6 +226,12 @@ TEST(AppSessionTest, SimulateAddsTheEmulatedSegmentAheadOfTheRealAdapters) {
   options.scenarioFile = "/nonexistent/scenario.json";
   EXPECT_EQ(AppSession::Create(options, error), nullptr);
   EXPECT_TRUE(error.contains("/nonexistent/scenario.json")) << error.toStdString();
+
+  // Faults the segment does not know are refused by name.
+  options.scenarioFile.clear();
+  options.faults = "nonsense=1";
+  EXPECT_EQ(AppSession::Create(options, error), nullptr);
+  EXPECT_TRUE(error.contains("nonsense")) << error.toStdString();
 }
 
 TEST(AboutDialogTest, ShowsNameVersionPictureAndOk) {

@@ -11,6 +11,7 @@
 #include "app/page_set.h"
 #include "engine/engine.h"
 #include "pages/common/prompt.h"
+#include "pages/widgets/engine_jobs.h"
 
 namespace brisfell::testing {
 
@@ -22,26 +23,34 @@ inline void EnsureQtApp() {
   new QApplication(argc, argv);  // kept for the whole run, like a real application object
 }
 
-// Engine, scripted prompts, every host and page, and the main window, in start-up order.
-// The switch database lives in a folder of its own.
+// Engine, scripted prompts, the engine thread, every host and page, and the main window, in
+// start-up order, with the adapters listed. The switch database lives in a folder of its own.
 struct ShellRig {
   ShellRig(PacketDriver& driver, Clock& clock) : engine(driver, clock) {
     EnsureQtApp();
     engine.SetDatabasePath(folder.filePath("qswrec.dat").toStdString());
-    pages = std::make_unique<PageSet>(context);
-    window = std::make_unique<MainWindow>(engine, prompt, *pages);
+    jobs = std::make_unique<EngineJobs>(engine);
+    pages = std::make_unique<PageSet>(context, *jobs);
+    window = std::make_unique<MainWindow>(engine, *jobs, prompt, *pages);
+    // As the application has it: what a page says goes to the status bar.
+    context.showStatus = [w = window.get()](const std::string& text) { w->ShowPageStatus(QString::fromStdString(text)); };
+    Settle();
   }
   ~ShellRig() {
     window.reset();
     pages.reset();
+    jobs.reset();
   }
 
   PageHost& Host(int group) { return pages->Host(group); }
+  // Every job sent so far done and its result shown.
+  void Settle() { jobs->WaitIdle(); }
 
   QTemporaryDir folder;
   Engine engine;
   ScriptedPrompt prompt;
   PageContext context{engine, prompt};
+  std::unique_ptr<EngineJobs> jobs;
   std::unique_ptr<PageSet> pages;
   std::unique_ptr<MainWindow> window;
 };

@@ -25,6 +25,7 @@ struct EmulatedShell {
   }
   MainWindow& Window() { return *rig->window; }
   Engine& GetEngine() { return rig->engine; }
+  void Settle() { rig->Settle(); }
   OverviewPage& Overview() { return static_cast<OverviewPage&>(*rig->Host(0).GetPage(0)); }
 
   sim::VirtualClock clock;
@@ -49,6 +50,7 @@ TEST(EmulatedShellTest, ChoosingTheAdapterDiscoversAndListsTheSwitches) {
   EXPECT_EQ(w.AdapterSelector()->itemText(0).toStdString(), s.segment.AdapterDescriptionText());
 
   emit w.AdapterSelector()->activated(0);
+  s.Settle();
   const int n = s.segment.SwitchCount();
   ASSERT_EQ(s.GetEngine().SwitchCount(), n);
   ASSERT_EQ(w.SwitchSelector()->count(), n);
@@ -73,8 +75,10 @@ TEST(EmulatedShellTest, ChoosingTheAdapterDiscoversAndListsTheSwitches) {
 
   // Every choice of the adapter runs discovery again and starts over on switch 0.
   w.SelectSwitch(2);
+  s.Settle();
   const size_t framesBefore = s.segment.FramesFromStation();
   emit w.AdapterSelector()->activated(0);
+  s.Settle();
   EXPECT_GT(s.segment.FramesFromStation(), framesBefore);
   EXPECT_EQ(s.GetEngine().CurrentSwitchIndex(), 0);
   EXPECT_EQ(w.SwitchSelector()->currentIndex(), 0);
@@ -85,6 +89,7 @@ TEST(EmulatedShellTest, SingleSwitchIsReportedInTheSingular) {
   one.switches.resize(1);  // the core switch alone
   EmulatedShell s(one);
   s.Window().SelectAdapter(0);
+  s.Settle();
   EXPECT_EQ(s.Window().StatusText(), QString("1 switch found on %1.").arg(s.Window().AdapterSelector()->itemText(0)));
 }
 
@@ -92,14 +97,17 @@ TEST(EmulatedShellTest, ChoosingASwitchBringsBackStatusOnItsFirstTab) {
   EmulatedShell s;
   MainWindow& w = s.Window();
   w.SelectAdapter(0);
+  s.Settle();
   ASSERT_GE(w.SwitchSelector()->count(), 4);
   ClickTab(w.GroupTabs(), 1);
   ASSERT_EQ(w.CurrentGroup(), 1);
   PageHost& configuration = s.rig->Host(1);
   ClickTab(configuration.Tabs(), 4);
   ASSERT_EQ(configuration.CurrentPageIndex(), 4);
+  s.Settle();
 
   emit w.SwitchSelector()->activated(3);
+  s.Settle();
   EXPECT_EQ(s.GetEngine().CurrentSwitchIndex(), 3);
   EXPECT_EQ(w.CurrentGroup(), 0);
   EXPECT_EQ(w.GroupTabs()->currentIndex(), 0);
@@ -117,6 +125,7 @@ TEST(EmulatedShellTest, OnlyAChangeOfTabRebuildsThePage) {
   MainWindow& w = s.Window();
   w.show();
   w.SelectAdapter(0);
+  s.Settle();
   PageHost& status = s.rig->Host(0);
   Page* overview = status.GetPage(0);
   Page* portStatus = status.GetPage(1);
@@ -145,6 +154,7 @@ TEST(EmulatedShellTest, OnlyAChangeOfTabRebuildsThePage) {
   EXPECT_EQ(status.WindowsCreated(), statusWindows + 1);
   EXPECT_EQ(status.CurrentPageIndex(), 0);
   EXPECT_NE(overview->Window(), nullptr);
+  s.Settle();
 }
 
 TEST(EmulatedShellTest, WithNoAdapterEveryPageComesUpEmptyAndNothingIsSent) {
@@ -155,6 +165,7 @@ TEST(EmulatedShellTest, WithNoAdapterEveryPageComesUpEmptyAndNothingIsSent) {
     PageHost& host = s.rig->Host(g);
     for (int t = 0; t < host.TabCount(); ++t) {
       host.ShowPage(t);
+      s.Settle();
       Page* page = host.GetPage(t);
       ASSERT_NE(page->Window(), nullptr) << host.TabCaption(t).toStdString();
       EXPECT_EQ(RowsIn(page->Window()), 0) << host.TabCaption(t).toStdString();
@@ -176,10 +187,10 @@ TEST(EmulatedShellTest, ScreenshotsCoverEverySwitchGroupAndTab) {
   int views = 0;
   for (int g = 0; g < PageSet::kGroupCount; ++g) views += s.rig->Host(g).TabCount();
   EXPECT_EQ(views, 14);
-  // Every view of both switches with the VLAN add and edit dialogs and the tag dialog, the
-  // network map, the traffic window, the MIB Counter page with its rates, the switch keys and
-  // the security audit, and the about box last.
-  ASSERT_EQ(written.size(), 2 * (views + 3) + 6);
+  // Every view of both switches with the VLAN add and edit dialogs and the tag dialog, a page
+  // while it reads, the network map, the traffic window, the MIB Counter page with its rates,
+  // the switch keys and the security audit, and the about box last.
+  ASSERT_EQ(written.size(), 2 * (views + 3) + 7);
   EXPECT_EQ(written.last(), QDir(out.filePath("shots")).filePath("about.png"));
   const QDir dir(out.filePath("shots"));
   EXPECT_TRUE(dir.exists("network-map.png"));
@@ -189,6 +200,7 @@ TEST(EmulatedShellTest, ScreenshotsCoverEverySwitchGroupAndTab) {
   EXPECT_TRUE(dir.exists("sw0-status-2-mib-counter-auto-refresh.png"));
   EXPECT_TRUE(dir.exists("sw0-status-0-overview.png"));
   EXPECT_TRUE(dir.exists("sw0-status-1-port-status.png"));
+  EXPECT_TRUE(dir.exists("sw0-status-1-port-status-busy.png"));
   EXPECT_TRUE(dir.exists("sw1-configuration-6-igmp-snooping.png"));
   EXPECT_TRUE(dir.exists("sw1-system-2-configurations.png"));
   EXPECT_TRUE(dir.exists("sw0-configuration-3-dialog-add-new-vlan.png"));

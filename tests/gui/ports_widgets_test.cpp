@@ -38,8 +38,8 @@ struct PortsWidgets : PageWidgetTest<> {
 
 TEST_F(PortsWidgets, PortStatusPageFillsAndEmptiesOnAFailedRefresh) {
   auto& sw = Use(26);
-  PortStatusPage page(ctx);
-  page.CreateWindow(&host);
+  PortStatusPage page(ctx, *jobs);
+  Show(page);
   QTreeWidget* list = page.List();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(Headers(list), QStringList({"Port", "Linked", "Port Type", "Speed Duplex", "Flow Control",
@@ -51,23 +51,29 @@ TEST_F(PortsWidgets, PortStatusPageFillsAndEmptiesOnAFailedRefresh) {
 
   sw.SetMuted(true);
   page.RefreshButton()->click();
+  Settle();
   EXPECT_EQ(list->topLevelItemCount(), 0);
+  EXPECT_TRUE(page.NoticeText().startsWith("Refresh failed: no reply from ")) << page.NoticeText().toStdString();
   sw.SetMuted(false);
   page.RefreshButton()->click();
+  Settle();
   EXPECT_EQ(list->topLevelItemCount(), 26);
+  EXPECT_EQ(page.NoticeText(), "");
   EXPECT_TRUE(prompt.shown.empty());
 }
 
 TEST_F(PortsWidgets, MibPageButtonsNeedASelection) {
   auto& sw = Use(16);
-  MibCounterPage page(ctx);
+  MibCounterPage page(ctx, *jobs);
   int dialogs = 0;
   page.SetDialogRunner([&](QDialog&) { return ++dialogs, false; });
-  page.CreateWindow(&host);
+  Show(page);
   ASSERT_EQ(page.List()->topLevelItemCount(), 16);
   sw.ClearLog();
   page.Button("Port Clear")->click();
+  Settle();
   page.Button("Config")->click();
+  Settle();
   EXPECT_EQ(prompt.MessageTexts(),
             std::vector<std::string>({"Please select Port to clear!", "Please select Port to config!"}));
   for (const auto& s : prompt.shown) {
@@ -79,6 +85,7 @@ TEST_F(PortsWidgets, MibPageButtonsNeedASelection) {
 
   // "All PACKET" writes and refreshes.
   page.Button("All PACKET")->click();
+  Settle();
   EXPECT_EQ(sw.WritesTo(0x0700).size(), 1u);
   ASSERT_EQ(page.List()->topLevelItemCount(), 16);
   EXPECT_EQ(page.List()->topLevelItem(0)->text(2), "Rx packets");
@@ -87,23 +94,21 @@ TEST_F(PortsWidgets, MibPageButtonsNeedASelection) {
 
 TEST_F(PortsWidgets, MibConfigDialogThroughThePage) {
   auto& sw = Use(24);
-  MibCounterPage page(ctx);
+  MibCounterPage page(ctx, *jobs);
   QString title;
-  page.SetDialogRunner([&](QDialog& d) {
-    auto& dialog = dynamic_cast<MibCounterConfigDialog&>(d);
+  page.SetDialogRunner(Answer<MibCounterConfigDialog>([&](MibCounterConfigDialog& dialog) {
     title = dialog.windowTitle();
     EXPECT_EQ(dialog.CounterList(0)->count(), 4);
     EXPECT_EQ(dialog.CounterList(2)->itemText(0), "Drop Byte Count");
     EXPECT_EQ(dialog.CounterList(1)->itemText(3), "Collision Packet Count");
     dialog.CounterList(0)->setCurrentIndex(2);
-    dialog.accept();
-    return dialog.result() == QDialog::Accepted;
-  });
-  page.CreateWindow(&host);
+    return true;
+  }));
+  Show(page);
   Select(page.List(), 3);  // chip 2
   page.Button("Config")->click();
+  Settle();
   EXPECT_EQ(title, "Port 4 MIB Counter Config");
-  EXPECT_EQ(ctx.selectedListRow, 3);
   EXPECT_EQ(MibCode(sw.Register(0x0701), 2, 0), 2);
   EXPECT_EQ(page.List()->topLevelItem(3)->text(2), "CRC error packets");  // refreshed after OK
 }
@@ -111,21 +116,23 @@ TEST_F(PortsWidgets, MibConfigDialogThroughThePage) {
 TEST_F(PortsWidgets, PortConfigDialogOpensWithTheSwitchsSettings) {
   auto& sw = Use(24);
   sw.SetRegister(0x020C, 0x0035);  // chip 4 (row 5): tx 3, rx 5
-  PortConfigPage page(ctx);
+  PortConfigPage page(ctx, *jobs);
   QStringList seen;
-  page.SetDialogRunner([&](QDialog& d) {
-    auto& dialog = dynamic_cast<PortConfigDialog&>(d);
+  page.SetDialogRunner(Answer<PortConfigDialog>([&](PortConfigDialog& dialog) {
     seen << dialog.windowTitle() << dialog.RxList()->currentText() << dialog.TxList()->currentText()
          << dialog.SpeedList()->currentText() << dialog.PauseList()->currentText()
          << (dialog.EnableButton()->isChecked() ? "Enable" : "?");
     dialog.TxList()->setCurrentIndex(7);
-    dialog.accept();
-    return dialog.result() == QDialog::Accepted;
-  });
-  page.CreateWindow(&host);
+    return true;
+  }));
+  Show(page);
   ASSERT_EQ(page.List()->topLevelItemCount(), 24);
   Select(page.List(), 5);
   page.ConfigButton()->click();
+  // The dialog opens once its read is back, not before.
+  EXPECT_TRUE(seen.isEmpty());
+  EXPECT_TRUE(page.Busy());
+  Settle();
   EXPECT_EQ(seen, QStringList({"Config Port 6", "2Mbps", "512Kbps", "Auto", "Asym to LinkPartner", "Enable"}));
   EXPECT_EQ(sw.WritesTo(0x020C), std::vector<uint32_t>({0x0075}));
   EXPECT_EQ(sw.SoftResets(), 0);
@@ -134,63 +141,82 @@ TEST_F(PortsWidgets, PortConfigDialogOpensWithTheSwitchsSettings) {
 
 TEST_F(PortsWidgets, PortConfigDialogWithoutAnswerHasNoSelectionAndCancelWritesNothing) {
   auto& sw = Use(24);
+  PortConfigPage page(ctx, *jobs);
+  Show(page);
+  Select(page.List(), 0);
   sw.SetMuted(true);
-  ctx.selectedListRow = 0;
-  {
-    PortConfigDialog dialog(ctx, &host);
-    EXPECT_EQ(dialog.SpeedList()->currentIndex(), -1);
-    EXPECT_EQ(dialog.RxList()->currentIndex(), -1);
-    EXPECT_EQ(dialog.PauseList()->currentIndex(), -1);
-    EXPECT_FALSE(dialog.EnableButton()->isChecked());
-    EXPECT_FALSE(dialog.DisableButton()->isChecked());
-    EXPECT_EQ(dialog.Choices().enable, -1);
-  }
+  int opened = 0;
+  page.SetDialogRunner(Answer<PortConfigDialog>(
+      [](PortConfigDialog& dialog) {
+        EXPECT_EQ(dialog.SpeedList()->currentIndex(), -1);
+        EXPECT_EQ(dialog.RxList()->currentIndex(), -1);
+        EXPECT_EQ(dialog.PauseList()->currentIndex(), -1);
+        EXPECT_FALSE(dialog.EnableButton()->isChecked());
+        EXPECT_FALSE(dialog.DisableButton()->isChecked());
+        EXPECT_EQ(dialog.Choices().enable, -1);
+        return false;
+      },
+      &opened));
+  page.ConfigButton()->click();
+  Settle();
+  EXPECT_EQ(opened, 1);
   sw.SetMuted(false);
-  PortConfigDialog dialog(ctx, &host);
-  dialog.DisableButton()->setChecked(true);
-  dialog.reject();
+  page.SetDialogRunner(Answer<PortConfigDialog>([](PortConfigDialog& dialog) {
+    dialog.DisableButton()->setChecked(true);
+    return false;
+  }));
+  page.ConfigButton()->click();
+  Settle();
   EXPECT_TRUE(sw.WriteLog().empty());
 }
 
 TEST_F(PortsWidgets, PortConfigPageDoubleClickAndMessages) {
   Use(24);
-  PortConfigPage page(ctx);
+  PortConfigPage page(ctx, *jobs);
   int dialogs = 0;
   page.SetDialogRunner([&](QDialog&) { return ++dialogs, false; });
-  page.CreateWindow(&host);
+  Show(page);
   emit page.List()->itemDoubleClicked(nullptr, 0);  // no selection mark: nothing at all
+  Settle();
   EXPECT_TRUE(prompt.shown.empty());
   page.ConfigButton()->click();
+  Settle();
   EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>({"Please select Port to config!"}));
   EXPECT_EQ(dialogs, 0);
   page.ConfigPortsButton()->click();
   page.ConfigTrunkButton()->click();
+  Settle();
   EXPECT_EQ(dialogs, 2);
 }
 
 TEST_F(PortsWidgets, PortsConfigDialogHidesMissingPortsAndWritesTheBlock) {
   auto& sw = Use(16);
-  PortsConfigDialog dialog(ctx, &host);
-  EXPECT_EQ(dialog.windowTitle(), "Ports Configuration");
-  EXPECT_TRUE(sw.ReadLog().empty());  // nothing is read before OK
-  for (int p = 0; p < 26; ++p) EXPECT_EQ(dialog.PortBox(p)->isVisibleTo(&dialog), p < 16) << p;
-  EXPECT_EQ(dialog.PortBox(24)->text(), "G1");
-  EXPECT_EQ(dialog.PortBox(16)->text(), "port17");
-  EXPECT_EQ(dialog.SpeedList()->currentText(), "Auto");
-  EXPECT_EQ(dialog.RxList()->currentText(), "Disable");
-  EXPECT_EQ(dialog.PauseList()->currentText(), "Asym to LinkPartner");
-  EXPECT_TRUE(dialog.EnableButton()->isChecked());
+  PortConfigPage page(ctx, *jobs);
+  Show(page);
+  sw.ClearLog();
+  page.SetDialogRunner(Answer<PortsConfigDialog>([&](PortsConfigDialog& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Ports Configuration");
+    EXPECT_TRUE(sw.ReadLog().empty());  // nothing is read before OK
+    for (int p = 0; p < 26; ++p) EXPECT_EQ(dialog.PortBox(p)->isVisibleTo(&dialog), p < 16) << p;
+    EXPECT_EQ(dialog.PortBox(24)->text(), "G1");
+    EXPECT_EQ(dialog.PortBox(16)->text(), "port17");
+    EXPECT_EQ(dialog.SpeedList()->currentText(), "Auto");
+    EXPECT_EQ(dialog.RxList()->currentText(), "Disable");
+    EXPECT_EQ(dialog.PauseList()->currentText(), "Asym to LinkPartner");
+    EXPECT_TRUE(dialog.EnableButton()->isChecked());
 
-  dialog.TxList()->setCurrentIndex(3);
-  dialog.TxGroup()->setChecked(true);
-  dialog.AllButton()->click();
-  EXPECT_EQ(dialog.TxList()->currentIndex(), 3);  // the choice survives "All"
-  for (int p = 0; p < 16; ++p) EXPECT_TRUE(dialog.PortBox(p)->isChecked());
-  EXPECT_FALSE(dialog.PortBox(16)->isChecked());
-  dialog.NoneButton()->click();
-  dialog.PortBox(0)->setChecked(true);  // chip 15
-  dialog.accept();
-  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    dialog.TxList()->setCurrentIndex(3);
+    dialog.TxGroup()->setChecked(true);
+    dialog.AllButton()->click();
+    EXPECT_EQ(dialog.TxList()->currentIndex(), 3);  // the choice survives "All"
+    for (int p = 0; p < 16; ++p) EXPECT_TRUE(dialog.PortBox(p)->isChecked());
+    EXPECT_FALSE(dialog.PortBox(16)->isChecked());
+    dialog.NoneButton()->click();
+    dialog.PortBox(0)->setChecked(true);  // chip 15
+    return true;
+  }));
+  page.ConfigPortsButton()->click();
+  Settle();
   EXPECT_EQ(sw.WriteLog().size(), 29u);
   EXPECT_EQ(sw.Register(0x0211) >> 12 & 0x7, 3u);
 }
@@ -198,15 +224,20 @@ TEST_F(PortsWidgets, PortsConfigDialogHidesMissingPortsAndWritesTheBlock) {
 TEST_F(PortsWidgets, TrunkDialogShowsTheModelsGroups) {
   auto& sw = Use(16);
   sw.SetRegister(0x0307, 0x0004);
-  TrunkDialog dialog(ctx, &host);
-  EXPECT_EQ(dialog.windowTitle(), "Trunking Configuration");
-  EXPECT_EQ(dialog.GroupBox(1)->text(), "Trunk 1 (port 7, 8, 15, 16)");
-  EXPECT_TRUE(dialog.GroupBox(2)->isChecked());
-  EXPECT_TRUE(dialog.GroupBox(4)->isVisibleTo(&dialog));
-  EXPECT_FALSE(dialog.GroupBox(5)->isVisibleTo(&dialog));
-  dialog.GroupBox(2)->setChecked(false);
-  dialog.GroupBox(1)->setChecked(true);
-  dialog.accept();
+  PortConfigPage page(ctx, *jobs);
+  Show(page);
+  page.SetDialogRunner(Answer<TrunkDialog>([](TrunkDialog& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Trunking Configuration");
+    EXPECT_EQ(dialog.GroupBox(1)->text(), "Trunk 1 (port 7, 8, 15, 16)");
+    EXPECT_TRUE(dialog.GroupBox(2)->isChecked());
+    EXPECT_TRUE(dialog.GroupBox(4)->isVisibleTo(&dialog));
+    EXPECT_FALSE(dialog.GroupBox(5)->isVisibleTo(&dialog));
+    dialog.GroupBox(2)->setChecked(false);
+    dialog.GroupBox(1)->setChecked(true);
+    return true;
+  }));
+  page.ConfigTrunkButton()->click();
+  Settle();
   EXPECT_EQ(sw.WritesTo(0x0307), std::vector<uint32_t>({0x0002}));
 }
 

@@ -10,6 +10,7 @@
 #include "app/tools_menu.h"
 #include "gui/app_support.h"
 #include "pages/ports/port_config_dialog.h"
+#include "pages/ports/port_config_page.h"
 #include "pages/security/device_security_page.h"
 #include "sim/segment.h"
 #include "page_widget_fixture.h"
@@ -32,8 +33,8 @@ TEST_F(SecurityWidgets, EachModelShowsItsVariantOfTheControls) {
                         Case{0x6B2D7004, true, true, kSetKeyCaption}, Case{0x4C4A2601, false, false, kAccessErrorCaption}}) {
     SCOPED_TRACE(Format("0x%08X", c.vendor));
     UseVendor(c.vendor);
-    DeviceSecurityPage page(ctx);
-    page.CreateWindow(&host);
+    DeviceSecurityPage page(ctx, *jobs);
+    Show(page);
     EXPECT_EQ(page.KeyEdit()->text(), "0x5A3C");
     EXPECT_EQ(page.KeyEdit()->isReadOnly(), !c.settable);
     if (c.settable) {
@@ -46,8 +47,8 @@ TEST_F(SecurityWidgets, EachModelShowsItsVariantOfTheControls) {
     ASSERT_NE(boxes, nullptr);
     EXPECT_EQ(boxes->title(), "Management Authorized Port Control");
     for (int p = 0; p < 26; ++p) {
-      EXPECT_EQ(boxes->Box(p)->isVisibleTo(page.Window()), p < ctx.PortCount()) << p;
-      EXPECT_EQ(boxes->Box(p)->isChecked(), p < ctx.PortCount()) << p;
+      EXPECT_EQ(boxes->Box(p)->isVisibleTo(page.Window()), p < jobs->View().PortCount()) << p;
+      EXPECT_EQ(boxes->Box(p)->isChecked(), p < jobs->View().PortCount()) << p;
     }
     EXPECT_EQ(boxes->Box(24)->text(), "G1");
     EXPECT_TRUE(status.empty());
@@ -57,10 +58,11 @@ TEST_F(SecurityWidgets, EachModelShowsItsVariantOfTheControls) {
 
 TEST_F(SecurityWidgets, UpdateWritesTheBoxesAndAsksBeforeTheStationsOwnPort) {
   auto& sw = UseVendor(0x6B2D7002);  // the station is on chip port 1, shown as port 1
-  DeviceSecurityPage page(ctx);
-  page.CreateWindow(&host);
+  DeviceSecurityPage page(ctx, *jobs);
+  Show(page);
   page.Ports()->Box(0)->setChecked(false);
   page.UpdateButton()->click();
+  Settle();
   ASSERT_EQ(prompt.QuestionTexts().size(), 1u);
   EXPECT_EQ(prompt.QuestionTexts()[0].rfind("You are connected through port 1 of this switch.", 0), 0u);
   EXPECT_TRUE(sw.WriteLog().empty()) << "No is the default";
@@ -70,6 +72,7 @@ TEST_F(SecurityWidgets, UpdateWritesTheBoxesAndAsksBeforeTheStationsOwnPort) {
   page.Ports()->Box(0)->setChecked(true);
   page.Ports()->Box(5)->setChecked(false);  // chip port 4
   page.UpdateButton()->click();
+  Settle();
   EXPECT_EQ(prompt.QuestionTexts().size(), 1u);
   EXPECT_EQ(sw.Register(kRegUnauthorisedLow), 1u << 4);
   EXPECT_EQ(sw.Register(kRegUnauthorisedHigh), 0u);
@@ -77,49 +80,62 @@ TEST_F(SecurityWidgets, UpdateWritesTheBoxesAndAsksBeforeTheStationsOwnPort) {
   page.Ports()->NoneButton()->click();
   prompt.answers = {true};
   page.UpdateButton()->click();
+  Settle();
   EXPECT_EQ(sw.Register(kRegUnauthorisedLow), 0xFFFFu);
   // The switch now ignores this console, as it was warned: already the high half's write.
   EXPECT_EQ(sw.Register(kRegUnauthorisedHigh), 0u);
   status.clear();
   page.RefreshButton()->click();
+  Settle();
   ASSERT_FALSE(status.empty());
-  EXPECT_EQ(status.back().rfind("Refresh: ", 0), 0u);
+  EXPECT_EQ(status.back().rfind("Refresh failed: ", 0), 0u) << status.back();
+  EXPECT_EQ(page.NoticeText().toStdString(), status.back());
 }
 
 TEST_F(SecurityWidgets, TheAccessButtonSetsTheTypedKeyOrTogglesRemoteAccess) {
   auto& b = UseVendor(0x6B2D7004);
   {
-    DeviceSecurityPage page(ctx);
-    page.CreateWindow(&host);
+    DeviceSecurityPage page(ctx, *jobs);
+    Show(page);
     page.KeyEdit()->setText("0x12");
     page.AccessButton()->click();
+    Settle();
     EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>({kKeyInvalidMessage}));
     page.KeyEdit()->setText("0xC0DE");
     page.AccessButton()->click();
+    Settle();
     EXPECT_EQ(b.Key(), 0xC0DE);
-    EXPECT_EQ(ctx.Record()->AuthKey(), 0xC0DE);
+    // The window's copy of the switch table carries the new key too.
+    EXPECT_EQ(jobs->View().Current()->AuthKey(), 0xC0DE);
     page.RefreshButton()->click();
+    Settle();
     EXPECT_EQ(page.KeyEdit()->text(), "0xC0DE");
   }
   auto& a = UseVendor(0x6B2D7003);
-  DeviceSecurityPage page(ctx);
-  page.CreateWindow(&host);
+  DeviceSecurityPage page(ctx, *jobs);
+  Show(page);
   page.AccessButton()->click();  // answered No
+  Settle();
   EXPECT_EQ(prompt.QuestionTexts().back(), kDisableAccessWarning);
   EXPECT_EQ(a.EepromByte(kEepromRemoteAccess), 0);
   prompt.answers = {true};
   page.AccessButton()->click();
+  Settle();
   EXPECT_EQ(a.EepromByte(kEepromRemoteAccess), 3);
   EXPECT_EQ(page.AccessButton()->text().toStdString(), kEnableAccessCaption);
 }
 
 TEST_F(SecurityWidgets, ThePortDialogAsksBeforeDisablingTheStationsPort) {
   auto& sw = UseVendor(0x6B2D7003);  // the station comes in on chip port 15, shown as port 1
-  ctx.selectedListRow = 0;
-  PortConfigDialog dialog(ctx, &host);
-  dialog.DisableButton()->setChecked(true);
-  dialog.accept();
-  EXPECT_EQ(dialog.result(), QDialog::Accepted) << "the dialog ends with OK whatever happened";
+  PortConfigPage page(ctx, *jobs);
+  Show(page);
+  page.List()->setCurrentItem(page.List()->topLevelItem(0));
+  page.SetDialogRunner(Answer<PortConfigDialog>([](PortConfigDialog& dialog) {
+    dialog.DisableButton()->setChecked(true);
+    return true;
+  }));
+  page.ConfigButton()->click();
+  Settle();
   ASSERT_EQ(prompt.QuestionTexts().size(), 1u);
   EXPECT_EQ(prompt.QuestionTexts()[0].rfind("You are connected through port 1 of this switch.", 0), 0u);
   EXPECT_FALSE(sw.WasWritten(kRegPortDisable));
@@ -132,6 +148,7 @@ struct Shell : QtFirst {
     rig = std::make_unique<ShellRig>(composite, clock);
   }
   MainWindow& Window() { return *rig->window; }
+  void Settle() { rig->Settle(); }
   sim::VirtualClock clock;
   sim::Segment segment;
   CompositeDriver composite;
@@ -153,15 +170,17 @@ TEST(SecurityTools, AddingTheKeyOfTheKeyedSwitchFindsItAndRemovingItLosesIt) {
   Shell s(sim::LoadScenarioFile(std::string(BRISFELL_SOURCE_DIR) + "/sim/scenarios/keyed-pair.json"));
   MainWindow& w = s.Window();
   w.SelectAdapter(0);
+  s.Settle();
   ASSERT_EQ(w.SwitchSelector()->count(), 1);
   int rescans = 0;
   SwitchKeysDialog dialog(
-      s.rig->engine, s.rig->prompt,
+      *s.rig->jobs, s.rig->prompt,
       [&] {
         ++rescans;
-        w.SelectAdapter(s.rig->engine.CurrentAdapterIndex());
+        w.SelectAdapter(s.rig->jobs->View().currentAdapter);
       },
       &w);
+  s.Settle();
   ASSERT_EQ(dialog.List()->topLevelItemCount(), 1);
   EXPECT_EQ(dialog.List()->topLevelItem(0)->text(2), "yes");
 
@@ -173,6 +192,7 @@ TEST(SecurityTools, AddingTheKeyOfTheKeyedSwitchFindsItAndRemovingItLosesIt) {
 
   dialog.KeyEdit()->setText("0x1234");
   dialog.AddButton()->click();
+  s.Settle();
   EXPECT_EQ(rescans, 1);
   EXPECT_EQ(w.SwitchSelector()->count(), 2);
   ASSERT_EQ(dialog.List()->topLevelItemCount(), 2);
@@ -185,9 +205,11 @@ TEST(SecurityTools, AddingTheKeyOfTheKeyedSwitchFindsItAndRemovingItLosesIt) {
 
   dialog.List()->setCurrentItem(keyed);
   dialog.RemoveButton()->click();  // answered No
+  s.Settle();
   EXPECT_EQ(rescans, 1);
   s.rig->prompt.answers = {true};
   dialog.RemoveButton()->click();
+  s.Settle();
   EXPECT_EQ(rescans, 2);
   EXPECT_EQ(w.SwitchSelector()->count(), 1);
   EXPECT_EQ(dialog.List()->topLevelItemCount(), 1);
@@ -203,8 +225,14 @@ TEST(SecurityTools, TheAuditWindowListsTheFindingsOfEveryDiscoveredSwitch) {
   EXPECT_FALSE(audit->Summary()->text().isEmpty());
 
   w.SelectAdapter(0);
+  s.Settle();
   w.SelectSwitch(3);
   audit->RunButton()->click();
+  // While it runs the window says so; the rest of the main window goes on.
+  EXPECT_TRUE(audit->Busy());
+  EXPECT_FALSE(audit->RunButton()->isEnabled());
+  s.Settle();
+  EXPECT_FALSE(audit->Busy());
   EXPECT_EQ(s.rig->engine.CurrentSwitchIndex(), 3);
   ASSERT_FALSE(audit->Findings().empty());
   EXPECT_EQ(audit->List()->topLevelItemCount(), static_cast<int>(audit->Findings().size()));

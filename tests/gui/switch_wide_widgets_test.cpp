@@ -22,8 +22,8 @@ TEST_F(SwitchWideWidgets, GlobalPageShowsTheBitsAndUpdatesThem) {
   auto& sw = Use(24);
   sw.SetRegister(kRegPortControl, 0x0012);
   sw.SetRegister(kRegGlobalControl, 0x0004);
-  GlobalConfigPage page(ctx);
-  page.CreateWindow(&host);
+  GlobalConfigPage page(ctx, *jobs);
+  Show(page);
   FormView* view = page.View();
   EXPECT_TRUE(view->Radio("backpressure")->Second()->isChecked());
   EXPECT_TRUE(view->Radio("storm-filter")->Second()->isChecked());
@@ -31,6 +31,7 @@ TEST_F(SwitchWideWidgets, GlobalPageShowsTheBitsAndUpdatesThem) {
   EXPECT_EQ(view->Radio("backpressure")->title(), " Half Duplex Back Pressure Flow Control:");
   view->Radio("backpressure")->First()->click();
   page.UpdateButton()->click();
+  Settle();
   EXPECT_EQ(sw.Register(kRegPortControl), 0x0010u);
   EXPECT_TRUE(status.empty());
 }
@@ -38,12 +39,14 @@ TEST_F(SwitchWideWidgets, GlobalPageShowsTheBitsAndUpdatesThem) {
 TEST_F(SwitchWideWidgets, APageOpenedOnASilentSwitchWritesNothingAndSaysSo) {
   auto& sw = Use(24);
   sw.SetMuted(true);
-  QosPage page(ctx);
-  page.CreateWindow(&host);
+  QosPage page(ctx, *jobs);
+  Show(page);
   EXPECT_EQ(page.View()->Radio("tos")->Value(), -1);
   EXPECT_EQ(page.View()->List("ratio")->currentIndex(), -1);
+  EXPECT_TRUE(page.NoticeText().startsWith("Refresh failed: ")) << page.NoticeText().toStdString();
   sw.SetMuted(false);
   page.UpdateButton()->click();
+  Settle();
   EXPECT_TRUE(sw.WriteLog().empty());
   ASSERT_FALSE(status.empty());
   EXPECT_NE(status.back().find("press Refresh"), std::string::npos) << status.back();
@@ -52,26 +55,27 @@ TEST_F(SwitchWideWidgets, APageOpenedOnASilentSwitchWritesNothingAndSaysSo) {
 
 TEST_F(SwitchWideWidgets, QosPortBoxesFollowThePortCountAndAllTicksThem) {
   auto& sw = Use(16);
-  QosPage page(ctx);
-  page.CreateWindow(&host);
+  QosPage page(ctx, *jobs);
+  Show(page);
   PortBoxes* boxes = page.View()->Ports("high");
   for (int p = 0; p < 26; ++p) EXPECT_EQ(boxes->Box(p)->isVisibleTo(page.Window()), p < 16) << p;
   EXPECT_EQ(boxes->Box(25)->text(), "G2");
   boxes->AllButton()->click();
   page.UpdateButton()->click();
+  Settle();
   EXPECT_EQ(sw.Register(kRegHighPriorityLow), 0xFFFFu);
   EXPECT_EQ(sw.WritesTo(kRegHighPriorityHigh), std::vector<uint32_t>({0}));
 }
 
 TEST_F(SwitchWideWidgets, VlanControlHidesTwoPairsAndIgmpShowsTheRouterPorts) {
   Use(26).SetRegister(kRegIgmpRouterPorts, 0b101);
-  VlanControlPage vlan(ctx);
-  vlan.CreateWindow(&host);
+  VlanControlPage vlan(ctx, *jobs);
+  Show(vlan);
   EXPECT_EQ(vlan.View()->Radio("multicast-leaky"), nullptr);
   EXPECT_EQ(vlan.View()->Radio("admit")->First()->text(), "Admit only Vlan-Tagged frames");
   vlan.DestroyWindow();
-  IgmpPage igmp(ctx);
-  igmp.CreateWindow(&host);
+  IgmpPage igmp(ctx, *jobs);
+  Show(igmp);
   EXPECT_EQ(igmp.RouterPorts()->toPlainText(), "1,3,");
 }
 
@@ -79,8 +83,8 @@ TEST_F(SwitchWideWidgets, FaultAndResetPagesAdaptToTheModel) {
   for (int ports : {16, 24, 26}) {
     SCOPED_TRACE(ports);
     Use(ports).SetRegister(kRegFaultStatus, 0x0002);
-    FaultInfoPage faults(ctx);
-    faults.CreateWindow(&host);
+    FaultInfoPage faults(ctx, *jobs);
+    Show(faults);
     EXPECT_EQ(faults.TrunkFault()->text(), "Error");
     EXPECT_EQ(faults.GigaPhyGroup()->isVisibleTo(faults.Window()), ports == 26);
     EXPECT_EQ(faults.LoopPorts()->Box(ports - 1)->isVisibleTo(faults.Window()), true);
@@ -88,11 +92,9 @@ TEST_F(SwitchWideWidgets, FaultAndResetPagesAdaptToTheModel) {
       EXPECT_FALSE(faults.LoopPorts()->Box(ports)->isVisibleTo(faults.Window()));
     }
   }
-  const int keyed = sim.IndexOfVendor(0x6B2D7004);
-  ASSERT_GE(keyed, 0);
-  sim.Select(keyed);
-  DeviceResetPage reset(ctx);
-  reset.CreateWindow(&host);
+  UseVendor(0x6B2D7004);
+  DeviceResetPage reset(ctx, *jobs);
+  Show(reset);
   EXPECT_FALSE(reset.HardwareResetButton()->isVisibleTo(reset.Window()));
   EXPECT_TRUE(reset.SoftResetButton()->isVisibleTo(reset.Window()));
 }

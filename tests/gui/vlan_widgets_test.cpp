@@ -45,8 +45,8 @@ struct VlanWidgets : PageWidgetTest<> {
 TEST_F(VlanWidgets, StatusLabelsFollowTheControlRegister) {
   auto& sw = Use(24);
   sw.SetRegister(kRegVlanControl, 0x0001);
-  VlanConfigPage page(ctx);
-  page.CreateWindow(&host);
+  VlanConfigPage page(ctx, *jobs);
+  Show(page);
   const QColor black(0, 0, 0), red(255, 0, 0);
   struct Case {
     uint32_t control;
@@ -57,6 +57,7 @@ TEST_F(VlanWidgets, StatusLabelsFollowTheControlRegister) {
     SCOPED_TRACE(c.control);
     sw.SetRegister(kRegVlanControl, c.control);
     page.Button("Refresh")->click();
+    Settle();
     for (auto [label, on] : {std::pair{page.FunctionLabel(), c.function}, {page.TagLabel(), c.tag}}) {
       EXPECT_EQ(label->text(), on ? "Enable" : "Disable");
       EXPECT_EQ(label->TextColour(), on ? black : red);
@@ -67,9 +68,11 @@ TEST_F(VlanWidgets, StatusLabelsFollowTheControlRegister) {
   // A failed refresh empties the list and leaves the labels as they were.
   sw.SetMuted(true);
   page.Button("Refresh")->click();
+  Settle();
   EXPECT_EQ(page.List()->topLevelItemCount(), 0);
   EXPECT_EQ(page.FunctionLabel()->text(), "Enable");
   EXPECT_EQ(page.TagLabel()->text(), "Enable");
+  EXPECT_FALSE(page.NoticeText().isEmpty());
 }
 
 TEST_F(VlanWidgets, PageShowsTheListAndItsControls) {
@@ -77,8 +80,8 @@ TEST_F(VlanWidgets, PageShowsTheListAndItsControls) {
   ClearTable();
   SetEntry(0, (1u << ChipPort(0)) | (1u << ChipPort(1)) | (1u << ChipPort(24)), 0);
   SetEntry(3, 1u << ChipPort(5), 300);
-  VlanConfigPage fresh(ctx);
-  fresh.CreateWindow(&host);
+  VlanConfigPage fresh(ctx, *jobs);
+  Show(fresh);
   QTreeWidget* list = fresh.List();
   ASSERT_EQ(list->topLevelItemCount(), 2);
   EXPECT_EQ(Headers(list), QStringList({"Vlan No.", "Port/Tag based", "Vlan ID", "Port##{Vlan Member}"}));
@@ -98,16 +101,19 @@ TEST_F(VlanWidgets, EditNeedsASelectedRowInRange) {
   auto& sw = Use(24);
   ClearTable();
   SetEntry(0, 0x0003, 0);
-  VlanConfigPage page(ctx);
+  VlanConfigPage page(ctx, *jobs);
   int dialogs = 0;
-  page.SetDialogRunner([&](QDialog&) { return ++dialogs, true; });
-  page.CreateWindow(&host);
+  page.SetDialogRunner([&](QDialog&) { return ++dialogs, false; });
+  Show(page);
   ASSERT_GE(page.List()->topLevelItemCount(), 1);
 
   emit page.List()->itemDoubleClicked(nullptr, 0);  // no selection: nothing at all
+  Settle();
   EXPECT_TRUE(prompt.shown.empty());
   page.Button("Edit Vlan")->click();
+  Settle();
   page.Button("Delete Vlan")->click();
+  Settle();
   EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>({"Please select Vlan to Edit!", "Please select a VLAN to Delete!"}));
   for (const auto& s : prompt.shown) EXPECT_EQ(s.title, "Error");
   EXPECT_EQ(dialogs, 0);
@@ -119,8 +125,11 @@ TEST_F(VlanWidgets, EditNeedsASelectedRowInRange) {
     page.List()->topLevelItem(0)->setText(0, text);
     sw.ClearLog();
     page.Button("Edit Vlan")->click();
+    Settle();
     emit page.List()->itemDoubleClicked(page.List()->topLevelItem(0), 0);
+    Settle();
     page.Button("Delete Vlan")->click();
+    Settle();
     EXPECT_EQ(dialogs, 0) << text;
     EXPECT_TRUE(sw.ReadLog().empty()) << text;
     EXPECT_TRUE(sw.WriteLog().empty()) << text;
@@ -128,98 +137,128 @@ TEST_F(VlanWidgets, EditNeedsASelectedRowInRange) {
   EXPECT_TRUE(prompt.shown.empty());
 
   page.Button("Refresh")->click();
+  Settle();
   Select(page.List(), 0);
   emit page.List()->itemDoubleClicked(page.List()->topLevelItem(0), 0);
+  Settle();
   EXPECT_EQ(dialogs, 1);
-  EXPECT_EQ(ctx.selectedListRow, 0);
 }
 
 TEST_F(VlanWidgets, EditDialogOpensOnTheEntryAndOkRefreshesThePage) {
   Use(16);
   ClearTable();
   SetEntry(1, (1u << ChipPort(0)) | (1u << ChipPort(3)), 0);
-  VlanConfigPage page(ctx);
+  VlanConfigPage page(ctx, *jobs);
   QString caption;
   uint32_t ticked = 0;
-  page.SetDialogRunner([&](QDialog& d) {
-    auto& dialog = dynamic_cast<VlanEditDialog&>(d);
+  page.SetDialogRunner(Answer<VlanEditDialog>([&](VlanEditDialog& dialog) {
     caption = dialog.windowTitle();
     ticked = dialog.Ports()->Ticked();
     for (int p = 0; p < 26; ++p) EXPECT_EQ(dialog.Ports()->Box(p)->isVisibleTo(&dialog), p < 16) << p;
     EXPECT_EQ(dialog.Type()->Value(), kVlanPortBased);
     EXPECT_FALSE(dialog.VlanId()->isEnabled());
     dialog.Ports()->Box(5)->setChecked(true);
-    dialog.accept();
-    return dialog.result() == QDialog::Accepted;
-  });
-  page.CreateWindow(&host);
+    return true;
+  }));
+  Show(page);
   const int row = static_cast<int>(Column(page.List(), 0).indexOf("Vlan 2"));
   ASSERT_GE(row, 0);
   Select(page.List(), row);
   page.Button("Edit Vlan")->click();
+  Settle();
   EXPECT_EQ(caption, "Edit Vlan 2");
   EXPECT_EQ(ticked, 0x9u);  // shown positions 0 and 3
-  EXPECT_EQ(ctx.selectedListRow, 1);
   EXPECT_EQ(page.List()->topLevelItem(row)->text(3), "1, 4, 6");
 }
 
 TEST_F(VlanWidgets, VlanIdFieldFollowsTheType) {
   Use(26);
-  ctx.selectedListRow = -1;
-  VlanEditDialog added(ctx, &host);
-  EXPECT_EQ(added.windowTitle(), "Add New Vlan");
-  EXPECT_TRUE(added.Type()->First()->isChecked());
-  EXPECT_FALSE(added.VlanId()->isEnabled());
-  EXPECT_TRUE(added.VlanId()->text().isEmpty());
-  EXPECT_EQ(added.Ports()->Ticked(), 0u);
-  for (int round = 0; round < 2; ++round) {
-    added.Type()->Second()->click();
-    EXPECT_TRUE(added.VlanId()->isEnabled());
-    added.Type()->First()->click();
-    EXPECT_FALSE(added.VlanId()->isEnabled());
-  }
-  // Digits only.
-  QString text = "12a";
-  int pos = 0;
-  EXPECT_EQ(added.VlanId()->validator()->validate(text, pos), QValidator::Invalid);
-  text = "4094";
-  EXPECT_EQ(added.VlanId()->validator()->validate(text, pos), QValidator::Acceptable);
+  VlanConfigPage page(ctx, *jobs);
+  int opened = 0;
+  page.SetDialogRunner(Answer<VlanEditDialog>(
+      [](VlanEditDialog& added) {
+        EXPECT_EQ(added.windowTitle(), "Add New Vlan");
+        EXPECT_TRUE(added.Type()->First()->isChecked());
+        EXPECT_FALSE(added.VlanId()->isEnabled());
+        EXPECT_TRUE(added.VlanId()->text().isEmpty());
+        EXPECT_EQ(added.Ports()->Ticked(), 0u);
+        for (int round = 0; round < 2; ++round) {
+          added.Type()->Second()->click();
+          EXPECT_TRUE(added.VlanId()->isEnabled());
+          added.Type()->First()->click();
+          EXPECT_FALSE(added.VlanId()->isEnabled());
+        }
+        // Digits only.
+        QString text = "12a";
+        int pos = 0;
+        EXPECT_EQ(added.VlanId()->validator()->validate(text, pos), QValidator::Invalid);
+        text = "4094";
+        EXPECT_EQ(added.VlanId()->validator()->validate(text, pos), QValidator::Acceptable);
+        return false;
+      },
+      &opened));
+  Show(page);
+  page.Button("Add Vlan")->click();
+  Settle();
+  EXPECT_EQ(opened, 1);
 
+  ClearTable();
   SetEntry(2, 1u << ChipPort(25), 4000);
-  ctx.selectedListRow = 2;
-  VlanEditDialog edited(ctx, &host);
-  EXPECT_EQ(edited.windowTitle(), "Edit Vlan 3");
-  EXPECT_TRUE(edited.Type()->Second()->isChecked());
-  EXPECT_TRUE(edited.VlanId()->isEnabled());
-  EXPECT_EQ(edited.VlanId()->text(), "4000");
-  EXPECT_EQ(edited.Ports()->Ticked(), 1u << 25);
-  edited.Type()->First()->click();
-  EXPECT_FALSE(edited.VlanId()->isEnabled());
-  edited.Ports()->NoneButton()->click();
-  EXPECT_EQ(edited.Ports()->Ticked(), 0u);
-  edited.Ports()->AllButton()->click();
-  EXPECT_EQ(edited.Ports()->Ticked(), (1u << 26) - 1);
+  page.Button("Refresh")->click();
+  Settle();
+  ASSERT_EQ(Column(page.List(), 0), QStringList({"Vlan 3"}));
+  Select(page.List(), 0);
+  page.SetDialogRunner(Answer<VlanEditDialog>(
+      [](VlanEditDialog& edited) {
+        EXPECT_EQ(edited.windowTitle(), "Edit Vlan 3");
+        EXPECT_TRUE(edited.Type()->Second()->isChecked());
+        EXPECT_TRUE(edited.VlanId()->isEnabled());
+        EXPECT_EQ(edited.VlanId()->text(), "4000");
+        EXPECT_EQ(edited.Ports()->Ticked(), 1u << 25);
+        edited.Type()->First()->click();
+        EXPECT_FALSE(edited.VlanId()->isEnabled());
+        edited.Ports()->NoneButton()->click();
+        EXPECT_EQ(edited.Ports()->Ticked(), 0u);
+        edited.Ports()->AllButton()->click();
+        EXPECT_EQ(edited.Ports()->Ticked(), (1u << 26) - 1);
+        return false;
+      },
+      &opened));
+  page.Button("Edit Vlan")->click();
+  Settle();
+  EXPECT_EQ(opened, 2);
 }
 
 TEST_F(VlanWidgets, ARefusalShowsUnderErrorAndTheDialogStillEndsWithOk) {
   auto& sw = Use(24);
-  ctx.selectedListRow = -1;
-  VlanEditDialog dialog(ctx, &host);
-  dialog.Type()->Second()->click();
-  dialog.VlanId()->setText("4095");
-  dialog.Ports()->Box(2)->setChecked(true);
-  dialog.accept();
-  EXPECT_EQ(dialog.result(), QDialog::Accepted);
-  EXPECT_EQ(dialog.LastOutcome(), VlanOutcome::kRefused);
+  VlanConfigPage page(ctx, *jobs);
+  Show(page);
+  sw.ClearLog();
+  bool accepted = false;
+  page.SetDialogRunner([&](QDialog& d) {
+    auto& dialog = dynamic_cast<VlanEditDialog&>(d);
+    dialog.Type()->Second()->click();
+    dialog.VlanId()->setText("4095");
+    dialog.Ports()->Box(2)->setChecked(true);
+    dialog.accept();
+    accepted = dialog.result() == QDialog::Accepted;
+    return accepted;
+  });
+  page.Button("Add Vlan")->click();
+  Settle();
+  EXPECT_TRUE(accepted);
   ASSERT_EQ(prompt.shown.size(), 1u);
   EXPECT_EQ(prompt.shown[0].title, "ERROR");
   EXPECT_EQ(prompt.shown[0].text, "Failed!\nInvalid VLAN ID (use 1-4094)!\n");
   EXPECT_TRUE(sw.WriteLog().empty());
 
   // Cancel writes nothing.
-  VlanEditDialog cancelled(ctx, &host);
-  cancelled.Ports()->Box(2)->setChecked(true);
-  cancelled.reject();
+  page.SetDialogRunner(Answer<VlanEditDialog>([](VlanEditDialog& dialog) {
+    dialog.Ports()->Box(2)->setChecked(true);
+    return false;
+  }));
+  page.Button("Add Vlan")->click();
+  Settle();
   EXPECT_TRUE(sw.WriteLog().empty());
 }
 
@@ -227,21 +266,20 @@ TEST_F(VlanWidgets, AddWithTheTableFullShowsTheMessageAndRefreshes) {
   auto& sw = Use(24);
   for (int k = 0; k < 31; ++k) SetEntry(k, 1u << (k % 24), static_cast<uint32_t>(100 + k));
   sw.SetRegister(kRegVlanControl, 0x0000);
-  VlanConfigPage page(ctx);
-  page.SetDialogRunner([&](QDialog& d) {
-    auto& dialog = dynamic_cast<VlanEditDialog&>(d);
+  VlanConfigPage page(ctx, *jobs);
+  page.SetDialogRunner(Answer<VlanEditDialog>([&](VlanEditDialog& dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Add New Vlan");
     dialog.Ports()->Box(0)->setChecked(true);
     // Changed behind the page's back: only a refresh shows it.
     sw.SetRegister(kRegVlanControl, 0x0001);
     sw.ClearLog();
-    dialog.accept();
-    return dialog.result() == QDialog::Accepted;
-  });
-  page.CreateWindow(&host);
+    return true;
+  }));
+  Show(page);
   EXPECT_EQ(page.List()->topLevelItemCount(), 31);
   EXPECT_EQ(page.FunctionLabel()->text(), "Disable");
   page.Button("Add Vlan")->click();
+  Settle();
   EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>({"Failed!\nMaximum number of VLANs reached!\n"}));
   EXPECT_EQ(prompt.shown[0].title, "ERROR");
   EXPECT_TRUE(sw.WriteLog().empty());
@@ -251,28 +289,32 @@ TEST_F(VlanWidgets, AddWithTheTableFullShowsTheMessageAndRefreshes) {
 
 TEST_F(VlanWidgets, DeleteAndDeleteAllActAtOnceHomeVlanAsks) {
   auto& sw = Use(16);
-  VlanConfigPage page(ctx);
-  page.CreateWindow(&host);
+  VlanConfigPage page(ctx, *jobs);
+  Show(page);
 
   prompt.answers = {false};
   page.Button("Home Vlan")->click();
+  Settle();
   ASSERT_EQ(prompt.QuestionTexts().size(), 1u);
   EXPECT_NE(prompt.QuestionTexts()[0].find("(1,9)"), std::string::npos);
   EXPECT_TRUE(sw.WriteLog().empty());
 
   prompt.answers = {true};
   page.Button("Home Vlan")->click();
+  Settle();
   EXPECT_EQ(page.List()->topLevelItemCount(), 14);
   EXPECT_EQ(page.FunctionLabel()->text(), "Enable");
 
   prompt.shown.clear();
   Select(page.List(), 2);
   page.Button("Delete Vlan")->click();
+  Settle();
   EXPECT_TRUE(prompt.shown.empty());
   EXPECT_EQ(page.List()->topLevelItemCount(), 13);
   EXPECT_EQ(Column(page.List(), 0).indexOf("Vlan 3"), -1);
 
   page.Button("Delete All")->click();
+  Settle();
   EXPECT_TRUE(prompt.shown.empty());
   EXPECT_EQ(page.List()->topLevelItemCount(), 0);
   EXPECT_EQ(sw.Register(VlanMembersLowRegister(kUnassignedEntry)), 0xFFFFu);
@@ -281,21 +323,19 @@ TEST_F(VlanWidgets, DeleteAndDeleteAllActAtOnceHomeVlanAsks) {
 TEST_F(VlanWidgets, TagPageListsEveryPortAndConfigChangesOne) {
   auto& sw = Use(16);
   sw.SetRegister(0x0319, 0x0001);  // chip port 0 (port 8): insert tag, high priority only
-  TagControlPage page(ctx);
+  TagControlPage page(ctx, *jobs);
   QString caption;
   int preselected = -2;
   QStringList choices;
-  page.SetDialogRunner([&](QDialog& d) {
-    auto& dialog = dynamic_cast<TagUntagDialog&>(d);
+  page.SetDialogRunner(Answer<TagUntagDialog>([&](TagUntagDialog& dialog) {
     caption = dialog.windowTitle();
     preselected = dialog.Mode();
     choices.clear();
     for (int m = 0; m < 4; ++m) choices << dialog.ModeButton(m)->text();
     dialog.ModeButton(3)->click();
-    dialog.accept();
-    return dialog.result() == QDialog::Accepted;
-  });
-  page.CreateWindow(&host);
+    return true;
+  }));
+  Show(page);
   QTreeWidget* list = page.List();
   EXPECT_EQ(Headers(list), QStringList({"Port", "Tag Control", "VID Index", "VID"}));
   const int widths[] = {40, 250, 80, 80};
@@ -304,13 +344,16 @@ TEST_F(VlanWidgets, TagPageListsEveryPortAndConfigChangesOne) {
   EXPECT_EQ(list->topLevelItem(7)->text(1), "Insert tag (high priority only)");
 
   emit list->itemDoubleClicked(nullptr, 0);
+  Settle();
   EXPECT_TRUE(prompt.shown.empty());
   page.ConfigButton()->click();
+  Settle();
   EXPECT_EQ(prompt.MessageTexts(), std::vector<std::string>({"Please select Port to config!"}));
   EXPECT_TRUE(caption.isEmpty());
 
   Select(list, 7);
   page.ConfigButton()->click();
+  Settle();
   EXPECT_EQ(caption, "Port 8 Tag/Untag Configuration");
   EXPECT_EQ(preselected, 1);
   EXPECT_EQ(choices, QStringList({"Remove Tag (Remove tag from tagged packet)",
@@ -323,20 +366,28 @@ TEST_F(VlanWidgets, TagPageListsEveryPortAndConfigChangesOne) {
 
 TEST_F(VlanWidgets, TagDialogWithoutAnswerSelectsNothingAndOkWritesNothing) {
   auto& sw = Use(24);
+  TagControlPage page(ctx, *jobs);
+  Show(page);
+  Select(page.List(), 0);
+  sw.ClearLog();
   sw.FailReads(0x0319, -1);
-  ctx.selectedListRow = 0;
-  TagUntagDialog dialog(ctx, &host);
-  EXPECT_EQ(dialog.windowTitle(), "Port 1 Tag/Untag Configuration");
-  EXPECT_EQ(dialog.Mode(), -1);
-  for (int m = 0; m < 4; ++m) EXPECT_FALSE(dialog.ModeButton(m)->isChecked());
-  dialog.accept();
-  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  page.SetDialogRunner(Answer<TagUntagDialog>([](TagUntagDialog& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Port 1 Tag/Untag Configuration");
+    EXPECT_EQ(dialog.Mode(), -1);
+    for (int m = 0; m < 4; ++m) EXPECT_FALSE(dialog.ModeButton(m)->isChecked());
+    return true;
+  }));
+  page.ConfigButton()->click();
+  Settle();
   EXPECT_TRUE(sw.WriteLog().empty());
 
   // Cancel writes nothing even after a choice.
-  TagUntagDialog again(ctx, &host);
-  again.ModeButton((again.Mode() + 1) % 4)->click();
-  again.reject();
+  page.SetDialogRunner(Answer<TagUntagDialog>([](TagUntagDialog& again) {
+    again.ModeButton((again.Mode() + 1) % 4)->click();
+    return false;
+  }));
+  page.ConfigButton()->click();
+  Settle();
   EXPECT_TRUE(sw.WriteLog().empty());
 }
 
