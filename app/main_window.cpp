@@ -122,8 +122,12 @@ void MainWindow::BuildControls() {
   layout->addWidget(groups_, 1);
   setCentralWidget(central);
 
-  status_ = new QLabel(this);
+  status_ = new StatusBarLabel(this);
   status_->setObjectName("adapterStatus");
+  // Shown whole however long (the permission message ends in the command that mends it), and
+  // selectable, so that the command can be copied.
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   status_->setContentsMargins(8, 2, 8, 2);
   statusBar()->addWidget(status_, 1);
   progress_ = new QProgressBar(this);
@@ -368,7 +372,20 @@ void MainWindow::ReportDiscovery(int adapter, int result) {
   SetStatus(summary_);
 }
 
-void MainWindow::SetStatus(const QString& text) { status_->setText(text); }
+void StatusBarLabel::Fit() {
+  const int needed = heightForWidth(width());
+  if (needed > 0 && needed != minimumHeight()) setMinimumHeight(needed);
+}
+
+void StatusBarLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  Fit();
+}
+
+void MainWindow::SetStatus(const QString& text) {
+  status_->setText(text);
+  status_->Fit();
+}
 
 QString MainWindow::StatusText() const { return status_->text(); }
 

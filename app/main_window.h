@@ -25,6 +25,16 @@ class TrafficWindow;
 inline constexpr const char* kMainWindowCaption = "Ardune Brisfell Remote Management Tool";
 inline constexpr const char* kAboutMenuText = "&About Ardune Brisfell...";
 
+// The status bar's text, wrapped: it grows to as many lines as the text needs at its width.
+class StatusBarLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  void Fit();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+};
+
 class MainWindow : public QMainWindow {
  public:
   // Lists the adapters and shows the Status group; no adapter is chosen yet.
@@ -47,6 +57,7 @@ class MainWindow : public QMainWindow {
   QComboBox* SwitchSelector() const { return switches_; }
   QTabWidget* GroupTabs() const { return groups_; }
   QString StatusText() const;
+  QLabel* StatusLabelWidget() const { return status_; }
   // What a page says about its last action (a read that failed, a setting not written).
   void ShowPageStatus(const QString& text) { SetStatus(text); }
   QAction* AboutAction() const { return about_; }
@@ -87,7 +98,7 @@ class MainWindow : public QMainWindow {
   QComboBox* switches_ = nullptr;
   QTabWidget* groups_ = nullptr;
   std::vector<QWidget*> groupSlots_;
-  QLabel* status_ = nullptr;
+  StatusBarLabel* status_ = nullptr;
   QAction* about_ = nullptr;
   QAction* quit_ = nullptr;
   QAction* refresh_ = nullptr;
