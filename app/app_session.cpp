@@ -69,6 +69,7 @@ std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QSt
   s->pages_ = std::make_unique<PageSet>(*s->context_);
   s->window_ = std::make_unique<MainWindow>(*s->engine_, *s->prompt_, *s->pages_);
   if (onScreen) onScreen->SetParent(s->window_.get());
+  s->window_->SetScenarioFile(QFile::encodeName(options.scenarioFile).toStdString());
   s->context_->showStatus = [w = s->window_.get()](const std::string& text) {
     w->ShowPageStatus(QString::fromStdString(text));
   };

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
+#include <string>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTabWidget>
@@ -52,6 +53,10 @@ class MainWindow : public QMainWindow {
   int CurrentGroup() const { return currentGroup_; }
   Engine& GetEngine() const { return engine_; }
   Prompt& GetPrompt() const { return prompt_; }
+  // The scenario file of the emulated segment ("" for the built-in one), for commands that
+  // reach the same segment from the command line.
+  void SetScenarioFile(const std::string& file) { scenarioFile_ = file; }
+  const std::string& ScenarioFile() const { return scenarioFile_; }
   PageHost* CurrentHost() const;
   QComboBox* AdapterSelector() const { return adapters_; }
   QComboBox* SwitchSelector() const { return switches_; }
@@ -99,6 +104,7 @@ class MainWindow : public QMainWindow {
   QTabWidget* groups_ = nullptr;
   std::vector<QWidget*> groupSlots_;
   StatusBarLabel* status_ = nullptr;
+  std::string scenarioFile_;
   QAction* about_ = nullptr;
   QAction* quit_ = nullptr;
   QAction* refresh_ = nullptr;

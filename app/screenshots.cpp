@@ -152,6 +152,7 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
     SwitchKeysDialog keys(window.GetEngine(), window.GetPrompt(), [] {}, &window);
     if (!Save(keys, dir, "switch-keys.png", written, error)) return false;
     SecurityAuditWindow audit(window.GetEngine(), window.GetPrompt(), &window);
+    audit.SetScenarioFile(window.ScenarioFile());
     audit.show();
     audit.Run();
     if (!Save(audit, dir, "security-audit.png", written, error)) return false;

@@ -35,6 +35,7 @@ void AddToolsMenu(MainWindow& window, Engine& engine, Prompt& prompt) {
     if (!shown) {
       shown = new SecurityAuditWindow(engine, prompt, &window);
       shown->setAttribute(Qt::WA_DeleteOnClose);
+      shown->SetScenarioFile(window.ScenarioFile());
     }
     shown->show();
     shown->raise();

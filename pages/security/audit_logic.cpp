@@ -156,7 +156,7 @@ Table AuditTable(const std::vector<AuditFinding>& findings, const std::string& p
   Table table{{"Index", "MAC Address", "Model", "Check", "Finding", "Fix"}, {}};
   for (const AuditFinding& f : findings)
     table.rows.push_back({std::to_string(f.switchIndex), FormatMac(f.mac), f.model, f.check, f.text,
-                          FixCommandLine(f, program)});
+                          program.empty() ? f.command : FixCommandLine(f, program)});
   return table;
 }
 

@@ -50,7 +50,8 @@ Outcome ApplyAuditFix(PageContext& context, const AuditFinding& finding);
 std::string AuditProgram(const std::string& adapterName, bool emulated, const std::string& scenarioFile);
 // "PROGRAM -s MAC COMMAND"; "" when the finding has no command.
 std::string FixCommandLine(const AuditFinding& finding, const std::string& program);
-// "Index", "MAC Address", "Model", "Check", "Finding", "Fix" (the fix as FixCommandLine).
+// "Index", "MAC Address", "Model", "Check", "Finding", "Fix" (the fix as FixCommandLine; the
+// command alone when `program` is "", as a list that shows the MAC beside it does).
 Table AuditTable(const std::vector<AuditFinding>& findings, const std::string& program);
 
 }  // namespace brisfell
