@@ -77,6 +77,8 @@ struct GlobalOptions {
   std::string color = "auto";       // --color auto|always|never
   bool dryRun = false;              // --dry-run
   bool yes = false;                 // --yes: answer Yes to every question
+  std::string timeoutMs;            // --timeout MS: how long one register read may take
+  std::string retries;              // --retries N: gets asked again per register
 };
 
 // Answers questions from --yes (No otherwise), turns boxes into notices or errors, refuses
@@ -225,6 +227,11 @@ std::string GroupHelp(const std::string& name);
 // nothing to do as such). The one place that maps page outcomes to exit statuses.
 int ExitStatusFor(Session& s, const Outcome& outcome);
 int ExitStatusFor(Session& s, VlanOutcome outcome);
+
+// What a failed read tells the operator: the engine's own account of it (the switch, the
+// register, how many tries in how long) when it has one, else `generic`; then `consequence`
+// ("nothing was written") after a semicolon.
+std::string ReadFailure(Session& s, const std::string& generic, const std::string& consequence = "");
 
 // How a report says that a frame went out: under --dry-run it did not.
 inline const char* Sent(Session& s) { return s.Options().dryRun ? "held back (dry run)" : "sent"; }

@@ -1,4 +1,5 @@
 // Engine commands: adapters, discover, read, write, eeprom-read, eeprom-write.
+#include <algorithm>
 #include <iostream>
 
 #include "cli/cli.h"
@@ -62,17 +63,24 @@ int Read(Session& s, const std::vector<std::string>& ranges) {
   Engine& e = s.engine();
   AdapterIo io(e);
   Json out = Json::array();
+  std::vector<uint16_t> regs;
   for (const auto& text : ranges) {
     const NumberRange range = *ParseNumberRange(text, 0xFFFF);  // checked while parsing
-    for (uint32_t reg = range.first; reg <= range.last; ++reg) {
-      uint32_t value = 0;
-      if (!e.ReadRegister(e.CurrentSwitchIndex(), static_cast<uint16_t>(reg), value, kRegisterTimeoutMs))
-        throw Failure(Format("reading register 0x%04X timed out", reg));
+    for (uint32_t reg = range.first; reg <= range.last; ++reg) regs.push_back(static_cast<uint16_t>(reg));
+  }
+  // A long range is read and printed a slice at a time, so that its lines come as it goes.
+  constexpr size_t kSlice = 256;
+  for (size_t from = 0; from < regs.size(); from += kSlice) {
+    const std::vector<uint16_t> slice(regs.begin() + static_cast<std::ptrdiff_t>(from),
+                                      regs.begin() + static_cast<std::ptrdiff_t>(std::min(regs.size(), from + kSlice)));
+    std::map<uint16_t, uint32_t> values;
+    if (!e.ReadRegisters(e.CurrentSwitchIndex(), slice, values)) throw Failure(ReadFailure(s, "reading the registers failed"));
+    for (uint16_t reg : slice) {
       Json j = Json::object();
       j["register"] = reg;
-      j["value"] = value;
+      j["value"] = values[reg];
       out.push_back(j);
-      s.out().Line(Hex(reg, 4) + " " + Hex(value, 8));
+      s.out().Line(Hex(reg, 4) + " " + Hex(values[reg], 8));
     }
   }
   s.out().Doc()["registers"] = out;

@@ -191,8 +191,8 @@ int Port(Session& s, const std::string& portText, const std::vector<std::string>
   RegisterReader reader(e, sw);
   {
     AdapterIo io(e);
-    for (uint16_t r : regs)
-      if (!reader.Read(r)) throw Failure("reading the port's settings failed; nothing was written");
+    for (uint16_t r : regs) reader.Add(r);
+    if (!reader.ReadAll()) throw Failure(ReadFailure(s, "reading the port's settings failed", "nothing was written"));
   }
   const SinglePortRegisters read{reader[regs[0]], reader[regs[1]], reader[regs[2]]};
   // The dialog opens with the port's settings; the words given replace some of them.
@@ -209,7 +209,8 @@ int Port(Session& s, const std::string& portText, const std::vector<std::string>
   PortDialogState state;
   state.row = position;
   state.chip = chip;
-  if (!ApplyPortDialog(ctx, state, chosen, LockoutPolicy::kAllow)) throw Failure("reading the port's settings failed; nothing was written");
+  if (!ApplyPortDialog(ctx, state, chosen, LockoutPolicy::kAllow))
+    throw Failure(ReadFailure(s, "reading the port's settings failed", "nothing was written"));
   Report(s, reader.Values(), {{regs[0], next.disable}, {regs[1], next.advertise}, {regs[2], next.bandwidth}});
   return kExitOk;
 }
@@ -237,8 +238,8 @@ int Ports(Session& s, const std::string& listText, const std::vector<std::string
   RegisterReader reader(e, sw);
   {
     AdapterIo io(e);
-    for (uint16_t r : PortsDialogRegisters())
-      if (!reader.Read(r)) throw Failure("reading the port registers failed; nothing was written");
+    for (uint16_t r : PortsDialogRegisters()) reader.Add(r);
+    if (!reader.ReadAll()) throw Failure(ReadFailure(s, "reading the port registers failed", "nothing was written"));
   }
   uint32_t mask = 0;
   for (int p : positions) mask |= 1u << e.MapPortToChip(sw, p);

@@ -18,14 +18,14 @@ std::string Lower(std::string s) {
 
 int ShowStatus(Session& s) {
   Table table;
-  if (!RefreshPortStatus(s.context(), table)) throw Failure("reading the switch's registers failed");
+  if (!RefreshPortStatus(s.context(), table)) throw Failure(ReadFailure(s, "reading the switch's registers failed"));
   s.out().List("ports", table, PortStatusSchema(), ChipPorts(s.Record()));
   return kExitOk;
 }
 
 int ShowMib(Session& s) {
   Table table;
-  if (!RefreshMibCounters(s.context(), table)) throw Failure("reading the switch's registers failed");
+  if (!RefreshMibCounters(s.context(), table)) throw Failure(ReadFailure(s, "reading the switch's registers failed"));
   s.out().List("ports", table, MibSchema(), ChipPorts(s.Record()));
   return kExitOk;
 }
@@ -45,7 +45,7 @@ std::map<uint16_t, uint32_t> ReadSelections(Session& s) {
   RegisterReader reader(s.engine(), s.context().Switch());
   AdapterIo io(s.engine());
   if (!reader.ReadRange(kRegMibSelect, kMibSelectRegisters))
-    throw Failure("reading the counter selection failed; nothing was written");
+    throw Failure(ReadFailure(s, "reading the counter selection failed", "nothing was written"));
   return reader.Values();
 }
 
@@ -67,7 +67,8 @@ int MibSelect(Session& s, const std::string& portText, const std::vector<std::st
   ctx.selectedListRow = s.Port(portText);
   const auto before = ReadSelections(s);
   const MibConfigState state = OpenMibConfig(ctx);
-  if (!ApplyMibConfig(ctx, state, codes)) throw Failure("reading the counter selection failed; nothing was written");
+  if (!ApplyMibConfig(ctx, state, codes))
+    throw Failure(ReadFailure(s, "reading the counter selection failed", "nothing was written"));
   ReportSelections(s, before);
   return kExitOk;
 }
@@ -76,12 +77,14 @@ int MibClear(Session& s, const std::string& target) {
   PageContext& ctx = s.context();
   Json cleared = Json::array();
   if (Lower(target) == "all") {
-    if (!MibAllClear(ctx)) throw Failure("reading a counter selection register failed; clearing stopped there");
+    if (!MibAllClear(ctx))
+      throw Failure(ReadFailure(s, "reading a counter selection register failed", "clearing stopped there"));
     for (int p = 0; p < ctx.PortCount(); ++p) cleared.push_back(PortLabel(p));
     s.out().Line("counters cleared: all ports");
   } else {
     const int position = s.Port(target);
-    if (!MibPortClear(ctx, position)) throw Failure("reading the port's counter selection failed; nothing was cleared");
+    if (!MibPortClear(ctx, position))
+      throw Failure(ReadFailure(s, "reading the port's counter selection failed", "nothing was cleared"));
     cleared.push_back(PortLabel(position));
     s.out().Line("counters cleared: port " + PortLabel(position));
   }
@@ -98,7 +101,7 @@ int MibAll(Session& s, const std::string& unit) {
     return kExitOk;
   }
   if (!(bytes ? MibAllBytes(s.context()) : MibAllPackets(s.context())))
-    throw Failure("reading a counter selection register failed; the change stopped there");
+    throw Failure(ReadFailure(s, "reading a counter selection register failed", "the change stopped there"));
   ReportSelections(s, before);
   return kExitOk;
 }

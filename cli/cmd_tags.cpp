@@ -17,7 +17,7 @@ const Schema& TagSchema() {
 Table ReadTags(Session& s) {
   Table table;
   if (RefreshTagControl(s.context(), table).kind != OutcomeKind::Done)
-    throw Failure("reading the tag control registers failed");
+    throw Failure(ReadFailure(s, "reading the tag control registers failed"));
   return table;
 }
 

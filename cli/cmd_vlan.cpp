@@ -18,7 +18,7 @@ const Schema& VlanSchema() {
 
 VlanList ReadList(Session& s) {
   VlanList list = RefreshVlanList(s.context());
-  if (!list.read) throw Failure("reading the VLAN registers failed");
+  if (!list.read) throw Failure(ReadFailure(s, "reading the VLAN registers failed"));
   return list;
 }
 

@@ -191,6 +191,15 @@ int main(int argc, char** argv) {
   app.add_option("--color,--colour", options.color, "Colour: auto (on a terminal), always, never")
       ->check(CLI::IsMember({"auto", "always", "never"}))
       ->type_name("WHEN");
+  app.add_option("--timeout", options.timeoutMs,
+                 brisfell::Format("How long one register read may take, in ms (default %u; EEPROM operations %ux as long)",
+                                  brisfell::kRegisterTimeoutMs, brisfell::kEepromTimeoutMs / brisfell::kRegisterTimeoutMs))
+      ->check(NumberCheck("timeout", 10, 60'000))
+      ->type_name("MS");
+  app.add_option("--retries", options.retries,
+                 brisfell::Format("How often an unanswered get is asked again (default %d)", brisfell::kRegisterTries - 1))
+      ->check(NumberCheck("retries", 0, 100))
+      ->type_name("N");
   app.add_flag("--dry-run", options.dryRun, "Print the writes a command would make; send none");
   app.add_flag("-y,--yes", options.yes, "Answer Yes to every question");
   app.add_flag("--commands", listCommands, "List every command, one a line")->group("");

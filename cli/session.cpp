@@ -97,6 +97,11 @@ int Commands::RunChosen() {
 
 // ---------------------------------------------------------------- outcomes
 
+std::string ReadFailure(Session& s, const std::string& generic, const std::string& consequence) {
+  const std::string& why = s.engine().LastFailure();
+  return (why.empty() ? generic : why) + (consequence.empty() ? "" : "; " + consequence);
+}
+
 int ExitStatusFor(Session& s, const Outcome& outcome) {
   switch (outcome.kind) {
     case OutcomeKind::Done:
@@ -110,7 +115,7 @@ int ExitStatusFor(Session& s, const Outcome& outcome) {
       if (!s.out().HasError()) s.Error(outcome.message.empty() ? "refused; nothing was written" : outcome.message);
       return kExitFailed;
     case OutcomeKind::ReadFailed:
-      s.Error(outcome.message.empty() ? "reading the switch's registers failed" : outcome.message);
+      s.Error(outcome.message.empty() ? ReadFailure(s, "reading the switch's registers failed") : outcome.message);
       return kExitFailed;
     case OutcomeKind::Declined:
       s.Error("answered No; nothing was written (pass --yes to proceed)");
@@ -124,7 +129,7 @@ int ExitStatusFor(Session& s, VlanOutcome outcome) {
     case VlanOutcome::kWritten:
       return kExitOk;
     case VlanOutcome::kReadFailed:
-      s.Error("reading the VLAN registers failed; nothing was written");
+      s.Error(ReadFailure(s, "reading the VLAN registers failed", "nothing was written"));
       return kExitFailed;
     case VlanOutcome::kWriteFailed:
       s.Error("the adapter cannot be opened for register access");
@@ -257,6 +262,10 @@ Engine* Session::OpenEngine() {
   impl_->tap = std::make_unique<WireTap>(*driver);
   impl_->tap->SetDryRun(options_.dryRun);
   impl_->engine = std::make_unique<Engine>(*impl_->tap, *impl_->clock);
+  LinkSettings link;
+  if (auto ms = ParseNumber(options_.timeoutMs)) link.timeoutMs = static_cast<unsigned>(*ms);
+  if (auto n = ParseNumber(options_.retries)) link.tries = static_cast<int>(*n) + 1;
+  impl_->engine->SetLinkSettings(link);
   impl_->engine->SetErrorNotifier([this](const std::string& m) {
     impl_->databaseFailed = true;
     out_.Note(OneLine(m));

@@ -43,6 +43,9 @@ bool WireTap::SetBuff(AdapterHandle& adapter, uint32_t bytes) { return inner_.Se
 bool WireTap::SetReadTimeout(AdapterHandle& adapter, int milliseconds) {
   return inner_.SetReadTimeout(*Own(adapter)->inner, milliseconds);
 }
+bool WireTap::SetReadTimeoutUs(AdapterHandle& adapter, int64_t microseconds) {
+  return inner_.SetReadTimeoutUs(*Own(adapter)->inner, microseconds);
+}
 bool WireTap::SetNumWrites(AdapterHandle& adapter, int count) {
   return inner_.SetNumWrites(*Own(adapter)->inner, count);
 }

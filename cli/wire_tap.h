@@ -51,6 +51,7 @@ class WireTap : public PacketDriver {
   bool SetHwFilter(AdapterHandle& adapter, uint32_t filter) override;
   bool SetBuff(AdapterHandle& adapter, uint32_t bytes) override;
   bool SetReadTimeout(AdapterHandle& adapter, int milliseconds) override;
+  bool SetReadTimeoutUs(AdapterHandle& adapter, int64_t microseconds) override;
   std::unique_ptr<Packet> AllocatePacket() override { return inner_.AllocatePacket(); }
   void FreePacket(std::unique_ptr<Packet> packet) override { inner_.FreePacket(std::move(packet)); }
   bool SetNumWrites(AdapterHandle& adapter, int count) override;

@@ -195,15 +195,27 @@ bool Engine::CloseAdapterIo(int adapter) {
   return true;
 }
 
+// False when the driver could not send the frame (its LastError says why); a frame sent may
+// still be lost on the wire.
 bool Engine::SendFrame(AdapterHandle& adapter, const Frame& frame) {
   auto packet = driver_.AllocatePacket();
   if (!packet) return false;
   Frame copy = frame;
   InitPacket(*packet, copy.data(), static_cast<uint32_t>(copy.size()));
   driver_.SetNumWrites(adapter, 1);
-  driver_.SendPacket(adapter, *packet);  // its result is not relied on: no acknowledgement exists
+  const bool sent = driver_.SendPacket(adapter, *packet);
   driver_.FreePacket(std::move(packet));
-  return true;
+  return sent;
+}
+
+void Engine::LookUpUnknownVendors(AdapterHandle& handle) {
+  std::vector<SwitchRecord*> unknown;
+  for (auto& rec : switches_)
+    if ((rec.vendorId >> 16) != kKnownMakerCode) unknown.push_back(&rec);
+  if (unknown.empty() || Cancelled()) return;
+  lentIo_ = &handle;
+  LookUpVendors(unknown);
+  lentIo_ = nullptr;
 }
 
 // ---------------------------------------------------------------- discovery
@@ -244,20 +256,6 @@ std::string Engine::UnknownModelWarning(const SwitchRecord& rec) const {
 
 std::string Engine::LockWarning() const { return "the adapter could not be locked against other consoles: " + lockError_; }
 
-// Reads the vendor copy in EEPROM bytes 26-29. False when a byte could not be read.
-bool Engine::LookUpVendor(SwitchRecord& record) {
-  uint8_t b[4] = {};
-  for (int i = 0; i < 4; ++i) {
-    bool read = false;
-    for (int attempt = 0; attempt < kVendorLookUpTries && !read; ++attempt)
-      read = ReadEepromByte(record.index, static_cast<uint16_t>(26 + i), b[i], kEepromTimeoutMs);
-    if (!read) return false;
-  }
-  const uint32_t v = LoadLe32(b);  // lowest byte at the lowest address
-  if ((v >> 16) == kKnownMakerCode) record.vendorId = v;
-  return true;
-}
-
 void Engine::ApplyProfile(SwitchRecord& record) {
   const ModelProfile p = ProfileForVendor(record.vendorId);
   record.profile = p.kind;
@@ -278,6 +276,7 @@ void Engine::ApplyProfile(SwitchRecord& record) {
 
 int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
   CheckThread();
+  ForgetRoundTrips(adapter);
   currentAdapter_ = adapter;
   switches_.clear();
   currentSwitch_ = -1;
@@ -353,15 +352,8 @@ int Engine::DiscoverSwitches(int adapter, bool useDatabase) {
   }
 
   // Lend the discovery handle for the EEPROM look-up of unknown maker codes.
-  for (auto& rec : switches_) {
-    if ((rec.vendorId >> 16) != kKnownMakerCode && !Cancelled()) {
-      lentIo_ = handle.get();
-      const bool looked = LookUpVendor(rec);
-      lentIo_ = nullptr;
-      if (!looked) warnings_.push_back(UnknownModelWarning(rec));
-    }
-    ApplyProfile(rec);
-  }
+  LookUpUnknownVendors(*handle);
+  for (auto& rec : switches_) ApplyProfile(rec);
   if (!leftOut_.empty())
     warnings_.push_back(Format("the switch table is full: %zu more switch%s answered and %s left out (at most %d are listed)",
                                leftOut_.size(), leftOut_.size() == 1 ? "" : "es", leftOut_.size() == 1 ? "is" : "are",
@@ -421,142 +413,6 @@ bool Engine::AuthKeySettable(int index) const {
 
 void Engine::SetAuthKey(int index, uint16_t key) {
   if (index >= 0 && index < SwitchCount()) switches_[index].authKey = KeyBytesOf(key);
-}
-
-// ---------------------------------------------------------------- registers and EEPROM
-
-bool Engine::ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
-  CheckThread();
-  const bool ok = AskRegister(index, reg, value, timeoutMs) == Answer::Value;
-  if (readObserver_) readObserver_(index, ok);
-  return ok;
-}
-
-// One get: the value, no answer within the time-out, or an error (no handle, a driver call
-// that failed) that asking again would not mend.
-Engine::Answer Engine::AskRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs) {
-  AdapterHandle* io = lentIo_ ? lentIo_ : io_.get();
-  const SwitchRecord* rec = GetSwitchRecord(index);
-  if (!io || !rec) return Answer::Error;
-  int waitMs = kReadRegisterDriverTimeoutMs;
-  if (!driver_.SetReadTimeout(*io, waitMs)) return Answer::Error;
-  auto packet = driver_.AllocatePacket();
-  if (!packet) return Answer::Error;
-
-  // Whatever is already waiting was sent before this request and cannot answer it.
-  driver_.DiscardPending(*io);
-  SendFrame(*io, BuildGet(stationMac_, rec->mac, rec->authKey, reg));
-
-  Answer answer = Answer::None;
-  receiveBuffer_.resize(driver::kReceiveBuffer);
-  const int64_t start = clock_.NowMs();
-  for (;;) {
-    const int64_t elapsed = clock_.NowMs() - start;
-    if (elapsed >= static_cast<int64_t>(timeoutMs) || Cancelled()) break;
-    // The last wait ends at the overall time-out rather than a whole driver time-out later.
-    const int64_t left = static_cast<int64_t>(timeoutMs) - elapsed;
-    if (left < waitMs) {
-      waitMs = static_cast<int>(left);
-      if (!driver_.SetReadTimeout(*io, waitMs)) {
-        answer = Answer::Error;
-        break;
-      }
-    }
-    InitPacket(*packet, receiveBuffer_.data(), static_cast<uint32_t>(receiveBuffer_.size()));
-    if (!driver_.ReceivePacket(*io, *packet)) {
-      answer = Answer::Error;
-      break;
-    }
-    if (packet->bytesReceived == 0) continue;
-    if (auto v = FindGetReply(receiveBuffer_.data(), packet->bytesReceived, reg, rec->mac)) {
-      value = *v;
-      answer = Answer::Value;
-      break;
-    }
-  }
-  driver_.FreePacket(std::move(packet));
-  return answer;
-}
-
-bool Engine::WriteRegister(int index, uint16_t reg, uint32_t value) {
-  CheckThread();
-  AdapterHandle* io = lentIo_ ? lentIo_ : io_.get();
-  const SwitchRecord* rec = GetSwitchRecord(index);
-  if (!io || !rec) return false;
-  return SendFrame(*io, BuildSet(stationMac_, rec->mac, rec->authKey, reg, value));
-}
-
-// A get inside an EEPROM operation: a lost request or reply is asked again until the
-// operation's deadline, instead of failing the whole operation at the first loss.
-bool Engine::AskUntil(int index, uint16_t reg, uint32_t& value, int64_t deadlineUs) {
-  for (;;) {
-    const int64_t leftUs = deadlineUs - clock_.NowUs();
-    if (leftUs <= 0 || Cancelled()) return false;
-    const auto waitMs = static_cast<unsigned>(std::min<int64_t>(kEepromAskMs, (leftUs + 999) / 1000));
-    switch (AskRegister(index, reg, value, waitMs)) {
-      case Answer::Value: return true;
-      case Answer::Error: return false;
-      case Answer::None: break;
-    }
-  }
-}
-
-// Issues an EEPROM command until the control register shows that very command (address and
-// direction) completed without the failed bit; polls the busy bit every 5 ms. A control
-// register still showing an earlier command means the command was lost on its way: it is
-// issued again. False when the deadline passes or without the I/O handle.
-bool Engine::RunEepromCommand(int index, const std::function<bool()>& issue, uint32_t command, int64_t deadlineUs) {
-  auto expired = [&] { return clock_.NowUs() >= deadlineUs || Cancelled(); };
-  for (;;) {
-    if (!issue()) return false;
-    for (;;) {
-      uint32_t control = 0;
-      if (!AskUntil(index, kRegEepromControl, control, deadlineUs)) return false;
-      if (control & kEepromBusy) {
-        if (expired()) return false;
-        clock_.SleepMs(kEepromPollMs);
-        continue;
-      }
-      if ((control & kEepromCommandMask) == command && !(control & kEepromFailed)) return true;
-      break;  // failed, or not this command: issue it again
-    }
-    if (expired()) return false;
-    clock_.SleepMs(kEepromPollMs);
-  }
-}
-
-bool Engine::ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned timeoutMs) {
-  CheckThread();
-  const int64_t deadline = clock_.NowUs() + static_cast<int64_t>(timeoutMs) * 1000;
-  const uint32_t command = (address & kEepromAddressMask) | kEepromReadCommand;
-  if (!RunEepromCommand(index, [&] { return WriteRegister(index, kRegEepromControl, command); }, command, deadline))
-    return false;
-  // The byte is there once the command completed; it still gets at least one ask's time.
-  uint32_t data = 0;
-  if (!AskUntil(index, kRegEepromData, data, std::max(deadline, clock_.NowUs() + kEepromAskMs * 1000))) return false;
-  byte = static_cast<uint8_t>((data >> 8) & 0xFF);
-  return true;
-}
-
-bool Engine::WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned timeoutMs) {
-  CheckThread();
-  const int64_t deadline = clock_.NowUs() + static_cast<int64_t>(timeoutMs) * 1000;
-  const uint32_t write = address & kEepromAddressMask;
-  const uint32_t read = write | kEepromReadCommand;
-  // A failed command is issued again whole: data, then command.
-  auto issueWrite = [&] { return WriteRegister(index, kRegEepromData, byte) && WriteRegister(index, kRegEepromControl, write); };
-  auto issueRead = [&] { return WriteRegister(index, kRegEepromControl, read); };
-  for (;;) {
-    if (!RunEepromCommand(index, issueWrite, write, deadline)) return false;
-    // A lost data frame writes whatever the data register held: only the byte read back
-    // tells that the EEPROM holds what was asked.
-    uint32_t data = 0;
-    if (!RunEepromCommand(index, issueRead, read, deadline) || !AskUntil(index, kRegEepromData, data, deadline))
-      return false;
-    if (((data >> 8) & 0xFF) == byte) return true;
-    if (clock_.NowUs() >= deadline) return false;
-    clock_.SleepMs(kEepromPollMs);
-  }
 }
 
 }  // namespace brisfell

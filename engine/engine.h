@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -43,9 +44,24 @@ constexpr int kBroadcastHelloWindowMs = 1000;
 // The broadcast hello goes out this many times, evenly over its window, so that one lost
 // frame does not hide a switch (a switch answering twice is still counted once).
 constexpr int kBroadcastHellos = 3;
-// Inside an EEPROM operation a get that is not answered within this time is asked again, as
-// long as the operation's own time-out allows.
-constexpr unsigned kEepromAskMs = 250;
+// How a register read copes with a wire that loses frames. A get without an answer is asked
+// again after a retransmission time-out taken from the round trips measured on the adapter
+// (smoothed, with their variation), kept between the floor and the ceiling and doubled for
+// each further try of the same get, until the operation's own time-out. A batch keeps up to
+// a window of gets in flight per switch; a get overtaken by the answers to two later gets of
+// the same switch is asked again at once (a switch answers in order).
+constexpr int kReadWindow = 8;
+constexpr unsigned kRetransmitFloorMs = 3;
+constexpr unsigned kRetransmitCeilingMs = 250;
+constexpr unsigned kRetransmitInitialMs = 50;  // before the first round trip was measured
+constexpr int kRegisterTries = 10;             // gets of one register in one operation
+constexpr int kOvertakenReplies = 2;
+// The last gets of a batch have no later ones to overtake them: once nothing is left to ask,
+// a get unanswered after twice the measured round trip (at least this) is asked once more.
+constexpr int64_t kTailProbeMinUs = 200;
+// Gets of an operation that failed may still be answered this long after: the first such
+// answer in a later operation is taken for the late one and dropped.
+constexpr unsigned kLateReplyHorizonMs = 2000;
 // Tries of each vendor byte of the EEPROM look-up in discovery.
 constexpr int kVendorLookUpTries = 2;
 // How long a console waits for another one to let go of the adapter, trying this often.
@@ -64,6 +80,36 @@ std::pair<int, int> ParseDriverVersion(const std::string& text);
 struct AdapterEntry {
   std::array<uint8_t, kAdapterNameSlot> name{};  // 8-bit or UTF-16, NUL-terminated
   std::array<char, kAdapterDescriptionSlot> description{};
+};
+
+// What the command line may change of the above.
+struct LinkSettings {
+  unsigned timeoutMs = kRegisterTimeoutMs;  // a register read; EEPROM operations scale with it
+  int tries = kRegisterTries;
+  int window = kReadWindow;
+  unsigned floorMs = kRetransmitFloorMs;
+  unsigned ceilingMs = kRetransmitCeilingMs;
+};
+
+// Registers of one switch read in one batch (Engine::ReadSwitches).
+struct SwitchRead {
+  SwitchRead() = default;
+  SwitchRead(int switchIndex, std::vector<uint16_t> regs) : index(switchIndex), registers(std::move(regs)) {}
+  int index = -1;
+  std::vector<uint16_t> registers;
+  std::map<uint16_t, uint32_t> values;  // what was read
+  bool ok = false;                       // every register was read
+  std::string failure;                   // why not, naming the switch and the register
+};
+
+// One EEPROM byte of one switch (Engine::ReadEepromBytes).
+struct EepromRead {
+  EepromRead() = default;
+  EepromRead(int switchIndex, uint16_t byteAddress) : index(switchIndex), address(byteAddress) {}
+  int index = -1;
+  uint16_t address = 0;
+  uint8_t byte = 0;
+  bool ok = false;
 };
 
 struct DatabaseRecord {
@@ -142,10 +188,33 @@ class Engine {
   void SetAuthKey(int index, uint16_t key);
 
   // --- Register and EEPROM access (need the I/O handle) ---
-  bool ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs);
+  // Every operation that fails leaves why in LastFailure(): the switch (MAC and model), the
+  // register or EEPROM address, and how many tries in how long.
+  bool ReadRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs = kRegisterTimeoutMs);
+  // Reads every register of the list with a window of gets in flight; each register has the
+  // time-out of a single read from its first get. True only when every register was read;
+  // `values` holds those read. The first register that stays unanswered ends the batch.
+  bool ReadRegisters(int index, const std::vector<uint16_t>& registers, std::map<uint16_t, uint32_t>& values,
+                     unsigned timeoutMs = kRegisterTimeoutMs);
+  // Several switches at once, each with its own window; a switch that fails does not hold up
+  // the others. True when every switch was read whole.
+  bool ReadSwitches(std::vector<SwitchRead>& reads, unsigned timeoutMs = kRegisterTimeoutMs);
+  // Sends the value, reads the register back and sends again while it differs, within the
+  // time-out of one read. True only when the switch holds the value; for a register the chip
+  // owns (IsChipOwnedRegister) when the frame was sent.
   bool WriteRegister(int index, uint16_t reg, uint32_t value);
   bool ReadEepromByte(int index, uint16_t address, uint8_t& byte, unsigned timeoutMs);
+  // Bytes of several switches: each switch's bytes in turn, the switches at the same time.
+  // True when every byte was read.
+  bool ReadEepromBytes(std::vector<EepromRead>& reads, unsigned timeoutMs);
   bool WriteEepromByte(int index, uint16_t address, uint8_t byte, unsigned timeoutMs);
+  // Why the last register or EEPROM operation failed ("" when it succeeded).
+  const std::string& LastFailure() const { return lastFailure_; }
+  // The retransmission and window settings (the command line's --timeout and --retries).
+  void SetLinkSettings(const LinkSettings& settings) { link_ = settings; }
+  const LinkSettings& GetLinkSettings() const { return link_; }
+  // The retransmission time-out now in force, from the round trips measured so far.
+  int64_t RetransmitTimeoutUs() const;
 
   // --- Switch database ---
   void LoadSwitchDatabase();
@@ -182,11 +251,33 @@ class Engine {
   int AbsorbBatch(const uint8_t* buffer, size_t n);
   void ApplyProfile(SwitchRecord& record);
   bool SendFrame(AdapterHandle& adapter, const Frame& frame);
-  enum class Answer { Value, None, Error };
-  Answer AskRegister(int index, uint16_t reg, uint32_t& value, unsigned timeoutMs);
-  bool AskUntil(int index, uint16_t reg, uint32_t& value, int64_t deadlineUs);
+  // The read engine (engine/engine_link.cpp).
+  struct Ask;
+  struct Lane;
+  bool RunAsks(std::vector<Lane>& lanes, int64_t budgetUs);
+  bool SendGet(Lane& lane, Ask& ask, int64_t nowUs);
+  void TakeReply(std::vector<Lane>& lanes, const RrcpFrame& reply, int64_t nowUs);
+  void SampleRoundTrip(int64_t us);
+  int64_t BackoffUs(int tries) const;
+  int64_t TailProbeUs() const;
+  int64_t ScaledUs(unsigned timeoutMs) const;
+  AdapterHandle* Io() { return lentIo_ ? lentIo_ : io_.get(); }
+  std::string SwitchName(int index) const;
+  bool Fail(const std::string& why);
+  bool SendSet(int index, uint16_t reg, uint32_t value);
+  bool ReadUntil(int index, uint16_t reg, uint32_t& value, int64_t deadlineUs);
   bool RunEepromCommand(int index, const std::function<bool()>& issue, uint32_t command, int64_t deadlineUs);
-  bool LookUpVendor(SwitchRecord& record);
+  bool LookUpVendors(std::vector<SwitchRecord*>& records);
+  void LookUpUnknownVendors(AdapterHandle& handle);
+  bool ReadEepromBytesFor(std::vector<EepromRead>& reads, int64_t budgetUs);
+  // Round trips measured on one adapter say nothing of another.
+  void ForgetRoundTrips(int adapter) {
+    if (adapter == currentAdapter_) return;
+    srttUs_ = rttvarUs_ = 0;
+    rtoShift_ = 0;
+    copySpanUs_ = lastAnswerUs_ = 0;
+    owed_.clear();
+  }
   std::string UnknownModelWarning(const SwitchRecord& record) const;
   std::string LockWarning() const;
   std::unique_ptr<AdapterLock> LockAdapter(int adapter, bool& busy);
@@ -213,6 +304,19 @@ class Engine {
   AdapterHandle* lentIo_ = nullptr;
   std::string lastAdapterError_;
   std::vector<uint8_t> receiveBuffer_;
+  std::string lastFailure_;
+  LinkSettings link_;
+  // Round trips measured on the adapter in use (microseconds; none yet while srtt is 0).
+  int64_t srttUs_ = 0;
+  int64_t rttvarUs_ = 0;
+  int rtoShift_ = 0;  // doublings kept while answers come only after gets were asked again
+  // Copies of answers seen on this adapter come this long after the first (0: none seen); an
+  // operation starts only once the copies of the last one's answers can have come and gone.
+  int64_t copySpanUs_ = 0;
+  int64_t lastAnswerUs_ = 0;
+  uint64_t sendSeq_ = 0;
+  // Gets of failed operations that may still be answered: switch and register, last sent.
+  std::map<std::pair<Mac, uint16_t>, int64_t> owed_;
 
   std::vector<SwitchRecord> switches_;
   int currentSwitch_ = -1;

@@ -6,6 +6,7 @@ namespace brisfell {
 
 int Engine::ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key) {
   CheckThread();
+  ForgetRoundTrips(adapter);
   currentAdapter_ = adapter;
   switches_.clear();
   currentSwitch_ = -1;
@@ -47,16 +48,9 @@ int Engine::ReachSwitch(int adapter, const Mac& mac, const KeyBytes& key) {
   // Replies to someone else's hello may have come along; only the switch asked for stays.
   std::erase_if(switches_, [&](const SwitchRecord& r) { return r.mac != mac; });
 
-  for (auto& rec : switches_) {
-    rec.index = 0;
-    if ((rec.vendorId >> 16) != kKnownMakerCode) {
-      lentIo_ = handle.get();
-      const bool looked = LookUpVendor(rec);
-      lentIo_ = nullptr;
-      if (!looked) warnings_.push_back(UnknownModelWarning(rec));
-    }
-    ApplyProfile(rec);
-  }
+  for (auto& rec : switches_) rec.index = 0;
+  LookUpUnknownVendors(*handle);
+  for (auto& rec : switches_) ApplyProfile(rec);
 
   if (!lockError_.empty()) warnings_.push_back(LockWarning());
 

@@ -69,6 +69,11 @@ class PacketDriver {
   virtual bool SetHwFilter(AdapterHandle& adapter, uint32_t filter) = 0;
   virtual bool SetBuff(AdapterHandle& adapter, uint32_t bytes) = 0;
   virtual bool SetReadTimeout(AdapterHandle& adapter, int milliseconds) = 0;
+  // The same to the microsecond (a register read waits for less than a millisecond when the
+  // wire is fast); a driver that cannot wait so finely rounds up to whole milliseconds.
+  virtual bool SetReadTimeoutUs(AdapterHandle& adapter, int64_t microseconds) {
+    return SetReadTimeout(adapter, static_cast<int>((microseconds + 999) / 1000));
+  }
 
   // Null when no packet object can be had.
   virtual std::unique_ptr<Packet> AllocatePacket() { return std::make_unique<Packet>(); }

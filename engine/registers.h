@@ -227,4 +227,16 @@ std::string RegisterCaption(uint16_t reg);
 // "GlobalControl", "PortAdvertise", ...; "0x%04X" for a register without a name.
 std::string RegisterName(uint16_t reg);
 
+// Registers whose content the chip owns rather than the console: status and counters (read
+// only), the reset command, the EEPROM window (the chip fills in the byte read and the busy
+// and failed bits), the IGMP router ports it learns, and the authentication key (a switch
+// that took a new key no longer answers to the old one). A write to them cannot be verified
+// by reading it back.
+constexpr bool IsChipOwnedRegister(uint16_t reg) {
+  return reg == kRegReset || (reg >= kRegPortInterface && reg <= kRegFaultStatus) || reg == kRegAuthKey ||
+         reg == kRegEepromControl || reg == kRegEepromData || reg == kRegIgmpRouterPorts ||
+         (reg >= kRegPortStatus && reg < kRegPortStatus + kPortPairRegisters) ||
+         (reg >= kRegMibCounter1 && reg <= kRegMibLast);
+}
+
 }  // namespace brisfell

@@ -316,6 +316,8 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
   }
   const Mac& asker = frame->source;
 
+  const std::optional<uint16_t> justSet = lastSet_;
+  lastSet_.reset();
   if (opcode == rrcp::kOpHello) {
     HelloReply reply;
     reply.source = mac_;
@@ -338,6 +340,7 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
     const KeyBytes key = KeyBytesOf(Key());
     const uint32_t value = ReadForWire(r, nowUs);
     readLog_.push_back({r, value});
+    readBack_.push_back(justSet == r);
     return BuildGetReply(asker, mac_, key, r, value);
   }
   if (ignoredWrites_.count(r)) {
@@ -345,6 +348,7 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
     return std::nullopt;
   }
   writeLog_.push_back({r, frame->value});
+  lastSet_ = r;
   WriteFromWire(r, frame->value, nowUs);
   return std::nullopt;
 }
@@ -352,7 +356,15 @@ std::optional<Frame> EmulatedSwitch::HandleFrame(const uint8_t* data, size_t len
 void EmulatedSwitch::ClearLog() {
   writeLog_.clear();
   readLog_.clear();
+  readBack_.clear();
   ignored_ = 0;
+}
+
+std::vector<RegisterRead> EmulatedSwitch::ReadLogWithoutReadBacks() const {
+  std::vector<RegisterRead> out;
+  for (size_t i = 0; i < readLog_.size(); ++i)
+    if (i >= readBack_.size() || !readBack_[i]) out.push_back(readLog_[i]);
+  return out;
 }
 
 std::vector<uint32_t> EmulatedSwitch::WritesTo(uint16_t r) const {

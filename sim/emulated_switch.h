@@ -102,6 +102,9 @@ class EmulatedSwitch {
   // The set frames the switch applied, in order, and the gets it answered.
   const std::vector<RegisterWrite>& WriteLog() const { return writeLog_; }
   const std::vector<RegisterRead>& ReadLog() const { return readLog_; }
+  // The same less the gets that only read back a set this switch had just applied (a writer
+  // checking its write): what a page itself read.
+  std::vector<RegisterRead> ReadLogWithoutReadBacks() const;
   void ClearLog();
   // The values written to one register, in order.
   std::vector<uint32_t> WritesTo(uint16_t reg) const;
@@ -175,6 +178,8 @@ class EmulatedSwitch {
 
   std::vector<RegisterWrite> writeLog_;
   std::vector<RegisterRead> readLog_;
+  std::vector<bool> readBack_;     // per entry of readLog_: it followed a set of the same register
+  std::optional<uint16_t> lastSet_;  // the register of the last frame handled, when it was a set
   size_t ignored_ = 0;
   int softResets_ = 0;
   int hardwareResets_ = 0;

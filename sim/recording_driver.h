@@ -36,6 +36,9 @@ class RecordingDriver : public PacketDriver {
   bool SetReadTimeout(AdapterHandle& adapter, int milliseconds) override {
     return inner_.SetReadTimeout(adapter, milliseconds);
   }
+  bool SetReadTimeoutUs(AdapterHandle& adapter, int64_t microseconds) override {
+    return inner_.SetReadTimeoutUs(adapter, microseconds);
+  }
   std::unique_ptr<Packet> AllocatePacket() override { return inner_.AllocatePacket(); }
   void FreePacket(std::unique_ptr<Packet> packet) override { inner_.FreePacket(std::move(packet)); }
   bool SetNumWrites(AdapterHandle& adapter, int count) override { return inner_.SetNumWrites(adapter, count); }

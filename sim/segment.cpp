@@ -24,7 +24,7 @@ struct Segment::Impl {
   struct Handle : AdapterHandle {
     Impl* owner = nullptr;
     int64_t openedUs = 0;
-    int readTimeoutMs = kDefaultReadTimeoutMs;
+    int64_t readTimeoutUs = kDefaultReadTimeoutMs * 1000;
     int numWrites = 1;
     std::deque<Pending> queue;
     ~Handle() override {
@@ -180,9 +180,13 @@ bool Segment::SetHwFilter(AdapterHandle& adapter, uint32_t) { return impl_->Own(
 bool Segment::SetBuff(AdapterHandle& adapter, uint32_t) { return impl_->Own(adapter) != nullptr; }
 
 bool Segment::SetReadTimeout(AdapterHandle& adapter, int milliseconds) {
+  return SetReadTimeoutUs(adapter, static_cast<int64_t>(milliseconds) * 1000);
+}
+
+bool Segment::SetReadTimeoutUs(AdapterHandle& adapter, int64_t microseconds) {
   auto* h = impl_->Own(adapter);
   if (!h) return false;
-  h->readTimeoutMs = milliseconds;
+  h->readTimeoutUs = microseconds;
   return true;
 }
 
@@ -214,7 +218,7 @@ bool Segment::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
     // Nothing has arrived: wait for the next frame, but no longer than the read time-out.
     // A time-out of zero or less waits for the next frame, or not at all when none is coming.
     const int64_t now = clock.NowUs();
-    const int64_t timeoutUs = static_cast<int64_t>(h->readTimeoutMs) * 1000;
+    const int64_t timeoutUs = h->readTimeoutUs;
     const bool coming = !impl_->inFlight.empty();
     const int64_t next = coming ? impl_->inFlight.front().atUs : 0;
     if (coming && (timeoutUs <= 0 || next - now <= timeoutUs)) {

@@ -2,8 +2,11 @@
 // that the console (or anything else speaking RRCP) can be run against them over a real wire.
 // Replies go out as soon as a frame has been handled; the wire adds its own delay, and
 // --faults (or the scenario's "faults") the losses, delays, duplicates and strays of a bad one.
+// A reply delay runs on each reply's own clock, to the microsecond: frames that arrive in the
+// meantime are handled at once, and their replies follow as they fall due.
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -156,14 +159,21 @@ int main(int argc, char** argv) {
     if (verbose && n > 0) std::fflush(stdout);
   };
 
+  // The kernel's default timer slack (50 us) would stretch a 100 us reply delay by half.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
   int status = 0;
   while (!g_stop) {
     pollfd fds[2] = {{port.Fd(), POLLIN, 0}, {wake[0], POLLIN, 0}};
-    // Wake for the next delayed reply, else only for frames.
-    int timeoutMs = -1;
-    if (!replies.empty())
-      timeoutMs = static_cast<int>(std::clamp<int64_t>((replies.front().atUs - clock.NowUs() + 999) / 1000, 0, 60'000));
-    const int n = poll(fds, 2, timeoutMs);
+    // Wake for the next delayed reply (to the microsecond), else only for frames.
+    timespec wait{};
+    const timespec* timeout = nullptr;
+    if (!replies.empty()) {
+      const int64_t us = std::clamp<int64_t>(replies.front().atUs - clock.NowUs(), 0, 60'000'000);
+      wait.tv_sec = static_cast<time_t>(us / 1'000'000);
+      wait.tv_nsec = static_cast<long>(us % 1'000'000 * 1000);
+      timeout = &wait;
+    }
+    const int n = ppoll(fds, 2, timeout, nullptr);
     if (n < 0) {
       if (errno == EINTR) continue;
       std::perror("brisfell-sim: poll");

@@ -1,10 +1,17 @@
-// brisfell-bench: how long register reads take, one by one and in the sequences pages make.
-// Over a real adapter (--adapter) through the libpcap driver, or, without one, over the
-// in-memory segment on the real clock. One line per figure on standard output.
+// brisfell-bench: how long register reads take, one by one and as the pages make them, and
+// how often a page action succeeds on a lossy wire. Over a real adapter (--adapter) through the
+// libpcap driver, or, without one, over the in-memory segment on the real clock. One line per
+// figure on standard output; scripts/bench-netns sets them against the wire's own floor.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,7 +19,10 @@
 #include "engine/clock.h"
 #include "engine/engine.h"
 #include "engine/pcap/pcap_driver.h"
-#include "engine/profiles.h"
+#include "pages/common/prompt.h"
+#include "pages/status/mib_counter_logic.h"
+#include "pages/status/port_status_logic.h"
+#include "pages/system/configurations_logic.h"
 #include "sim/scenario.h"
 #include "sim/segment.h"
 
@@ -22,32 +32,14 @@ using namespace brisfell;
 using Steady = std::chrono::steady_clock;
 
 constexpr int kWarmUpReads = 50;
-constexpr int kSequenceRuns = 15;
+constexpr int kDiscoveries = 3;  // on a lossy wire a discovery may miss the switch asked for
 
 double Since(Steady::time_point start) {
   return std::chrono::duration<double, std::micro>(Steady::now() - start).count();
 }
 
-std::vector<uint16_t> Range(uint16_t first, uint16_t last) {
-  std::vector<uint16_t> r;
-  for (uint32_t x = first; x <= last; ++x) r.push_back(static_cast<uint16_t>(x));
-  return r;
-}
-
-std::vector<uint16_t> PortStatusRefresh() {
-  std::vector<uint16_t> r = {0x0100, 0x0307, 0x0608, 0x0609};
-  for (uint16_t x : Range(0x020A, 0x0216)) r.push_back(x);
-  for (uint16_t x : Range(0x0619, 0x0625)) r.push_back(x);
-  return r;
-}
-
-std::vector<uint16_t> ConfigSave() {
-  std::vector<uint16_t> r;
-  for (const auto& row : BuildFactoryDefaultList(ProfileKind::Port16)) r.push_back(static_cast<uint16_t>(row.reg));
-  return r;
-}
-
 double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
 }
@@ -57,16 +49,43 @@ int Fail(const std::string& why) {
   return 1;
 }
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One page action run again and again: how many succeeded and the median time of those.
+struct Runs {
+  int ok = 0;
+  int total = 0;
+  std::vector<double> ms;
+  std::string lastFailure;
+};
+
+void Print(const std::string& name, const Runs& r) {
+  std::printf("%s_ms median %.2f ok %d/%d\n", name.c_str(), Median(r.ms), r.ok, r.total);
+  if (r.ok < r.total) std::fprintf(stderr, "brisfell-bench: %s: last failure: %s\n", name.c_str(), r.lastFailure.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"brisfell-bench: register read round trips and page read sequences", "brisfell-bench"};
+  CLI::App app{"brisfell-bench: register read round trips and page actions, on a clean or a lossy wire",
+               "brisfell-bench"};
   std::string adapterText;
   std::string switchText;
+  std::string reference;
+  std::string saveTo;
   int count = 2000;
+  int runs = 15;
   app.add_option("-a,--adapter", adapterText, "Adapter by name or index (default: the in-memory segment)");
   app.add_option("-s,--switch", switchText, "Switch by MAC or index (default: switch 0)");
-  app.add_option("-n,--count", count, "Number of single reads to time")->check(CLI::Range(1, 10'000'000));
+  app.add_option("-n,--count", count, "Number of single reads to time (0: none)")->check(CLI::Range(0, 10'000'000));
+  app.add_option("-r,--runs", runs, "Runs of each page action")->check(CLI::Range(1, 100'000));
+  app.add_option("--save-config", saveTo, "Keep the first configuration file saved here");
+  int window = kReadWindow;
+  app.add_option("-w,--window", window, "Gets in flight per switch")->check(CLI::Range(1, 64));
+  app.add_option("--reference", reference, "Count the configuration files saved that differ from this one");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -81,6 +100,9 @@ int main(int argc, char** argv) {
     driver = std::make_unique<PcapDriver>();
   }
   Engine engine(*driver, clock);
+  LinkSettings link = engine.GetLinkSettings();
+  link.window = window;
+  engine.SetLinkSettings(link);
   const int adapters = engine.EnumerateAdapters();
   if (adapters < 0) return Fail("the packet driver cannot list the adapters: " + driver->LastError());
   int adapter = adapterText.empty() ? 0 : -1;
@@ -91,12 +113,14 @@ int main(int argc, char** argv) {
     adapter = std::stoi(adapterText) < adapters ? std::stoi(adapterText) : -1;
   if (adapter < 0 || adapter >= adapters) return Fail("no such adapter: " + adapterText);
 
-  // Without the switch database: a benchmark leaves no files behind.
-  if (engine.DiscoverSwitches(adapter, false) < 0)
-    return Fail("cannot open adapter " + engine.AdapterName(adapter) + ": " + engine.LastAdapterError());
-  int target = switchText.empty() && engine.SwitchCount() > 0 ? 0 : -1;
-  if (!switchText.empty()) {
-    if (auto mac = ParseMac(switchText)) {
+  int target = -1;
+  for (int attempt = 0; attempt < kDiscoveries && target < 0; ++attempt) {
+    // Without the switch database: a benchmark leaves no files behind.
+    if (engine.DiscoverSwitches(adapter, false) < 0)
+      return Fail("cannot open adapter " + engine.AdapterName(adapter) + ": " + engine.LastAdapterError());
+    if (switchText.empty()) {
+      target = engine.SwitchCount() > 0 ? 0 : -1;
+    } else if (auto mac = ParseMac(switchText)) {
       for (int i = 0; i < engine.SwitchCount(); ++i)
         if (engine.GetSwitchRecord(i)->mac == *mac) target = i;
     } else if (switchText.find_first_not_of("0123456789") == std::string::npos && switchText.size() < 3) {
@@ -105,50 +129,78 @@ int main(int argc, char** argv) {
   }
   if (target < 0) return Fail(switchText.empty() ? "no switch answered" : "no such switch: " + switchText);
   engine.SetCurrentSwitchIndex(target);
-  std::fprintf(stderr, "brisfell-bench: %s, switch %s (%s), %d reads\n", engine.AdapterDescription(adapter).c_str(),
-               FormatMac(engine.GetSwitchRecord(target)->mac).c_str(), engine.ModelName(target).c_str(), count);
+  std::fprintf(stderr, "brisfell-bench: %s, switch %s (%s), %d reads, %d runs\n", engine.AdapterDescription(adapter).c_str(),
+               FormatMac(engine.GetSwitchRecord(target)->mac).c_str(), engine.ModelName(target).c_str(), count, runs);
 
   // Single reads, on one open handle.
-  std::vector<double> reads;
-  reads.reserve(static_cast<size_t>(count));
-  {
-    AdapterIo io(engine);
-    if (!io.ok()) return Fail("cannot open the adapter for register access: " + engine.LastAdapterError());
-    uint32_t value = 0;
-    for (int i = 0; i < kWarmUpReads + count; ++i) {
-      const auto start = Steady::now();
-      if (!engine.ReadRegister(target, 0x0100, value, kRegisterTimeoutMs)) return Fail("a read of register 0x0100 timed out");
-      if (i >= kWarmUpReads) reads.push_back(Since(start));
-    }
-  }
-  std::sort(reads.begin(), reads.end());
-  const size_t n = reads.size();
-  std::printf("read_register_us median %.1f p90 %.1f p99 %.1f\n", reads[n / 2], reads[n * 9 / 10], reads[n * 99 / 100]);
-
-  // What a page action costs: open the handle, read in order, close it.
-  auto sequence = [&](const std::vector<uint16_t>& registers, double& medianMs) {
-    std::vector<double> runs;
-    for (int run = 0; run < kSequenceRuns; ++run) {
-      const auto start = Steady::now();
+  if (count > 0) {
+    std::vector<double> reads;
+    reads.reserve(static_cast<size_t>(count));
+    int failed = 0;
+    {
       AdapterIo io(engine);
-      if (!io.ok()) return false;
+      if (!io.ok()) return Fail("cannot open the adapter for register access: " + engine.LastAdapterError());
       uint32_t value = 0;
-      for (uint16_t reg : registers)
-        if (!engine.ReadRegister(target, reg, value, kRegisterTimeoutMs)) return false;
-      engine.CloseAdapterIo(engine.CurrentAdapterIndex());
-      runs.push_back(Since(start) / 1000.0);
+      for (int i = 0; i < kWarmUpReads + count; ++i) {
+        const auto start = Steady::now();
+        const bool ok = engine.ReadRegister(target, 0x0100, value);
+        if (i >= kWarmUpReads && ok) reads.push_back(Since(start));
+        failed += !ok;
+      }
     }
-    medianMs = Median(runs);
-    return true;
+    std::sort(reads.begin(), reads.end());
+    const size_t n = reads.size();
+    if (n == 0) return Fail("no single read succeeded: " + engine.LastFailure());
+    std::printf("read_register_us median %.1f p90 %.1f p99 %.1f failed %d\n", reads[n / 2], reads[n * 9 / 10],
+                reads[n * 99 / 100], failed);
+  }
+
+  // What a page action costs: the page's own refresh or save, adapter opening included.
+  ScriptedPrompt prompt;
+  PageContext context(engine, prompt);
+  auto time = [&](const std::function<bool()>& action) {
+    Runs r;
+    for (int run = 0; run < runs; ++run) {
+      const auto start = Steady::now();
+      const bool ok = action();
+      ++r.total;
+      if (ok) {
+        ++r.ok;
+        r.ms.push_back(Since(start) / 1000.0);
+      } else {
+        r.lastFailure = engine.LastFailure();
+      }
+    }
+    return r;
   };
-  double ms = 0;
-  if (!sequence({}, ms)) return Fail("cannot open the adapter for register access");
-  std::printf("adapter_open_close_ms %.2f\n", ms);
-  if (!sequence(PortStatusRefresh(), ms)) return Fail("the port status reads failed");
-  std::printf("port_status_refresh_ms %.2f\n", ms);
-  if (!sequence(Range(0x0700, 0x075A), ms)) return Fail("the MIB counter reads failed");
-  std::printf("mib_refresh_ms %.2f\n", ms);
-  if (!sequence(ConfigSave(), ms)) return Fail("the configuration save reads failed");
-  std::printf("config_save_ms %.2f\n", ms);
+  Runs open = time([&] {
+    AdapterIo io(engine);
+    return io.ok();
+  });
+  std::printf("adapter_open_close_ms %.3f\n", Median(open.ms));
+  Table table;
+  Print("port_status_refresh", time([&] { return RefreshPortStatus(context, table); }));
+  Print("mib_refresh", time([&] { return RefreshMibCounters(context, table); }));
+
+  // Configuration saves, each to a file of its own, compared with the reference.
+  char dir[] = "/tmp/brisfell-bench-XXXXXX";
+  if (!mkdtemp(dir)) return Fail("cannot create a temporary folder");
+  const std::string referenceText = reference.empty() ? std::string() : ReadFile(reference);
+  int differing = 0;
+  int saved = 0;
+  Runs saves = time([&] {
+    const std::string path = std::string(dir) + "/save.qsw";
+    prompt.fileNames.push_back(path);
+    const SaveFileResult result = SaveConfigToFile(context);
+    if (result.outcome != ConfigOutcome::Done) return false;
+    const std::string text = ReadFile(path);
+    if (saved++ == 0 && !saveTo.empty()) std::ofstream(saveTo, std::ios::binary) << text;
+    if (!reference.empty() && text != referenceText) ++differing;
+    std::remove(path.c_str());
+    return true;
+  });
+  rmdir(dir);
+  Print("config_save", saves);
+  if (!reference.empty()) std::printf("config_files_differing %d of %d\n", differing, saved);
   return 0;
 }

@@ -18,7 +18,7 @@ using Steady = std::chrono::steady_clock;
 class PcapDriver::Handle : public AdapterHandle {
  public:
   std::unique_ptr<PcapPort> port;
-  int readTimeoutMs = 0;
+  int64_t readTimeoutUs = 0;
   int numWrites = 1;
   bool failed = false;  // not worth keeping for the next open
 };
@@ -31,9 +31,9 @@ namespace {
 // Captured frames never exceed the snap length, so a record never exceeds this.
 constexpr size_t kLargestRecord = CapturedRecordSize(pcapdrv::kSnapLength);
 
-int RemainingMs(Steady::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now()).count();
-  return left > 0 ? static_cast<int>(std::min<int64_t>(left, 1 << 30)) : 0;
+int64_t RemainingUs(Steady::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Steady::now()).count();
+  return left > 0 ? left : 0;
 }
 
 }  // namespace
@@ -151,8 +151,14 @@ bool PcapDriver::SetBuff(AdapterHandle& adapter, uint32_t bytes) {
 bool PcapDriver::SetReadTimeout(AdapterHandle& adapter, int milliseconds) {
   Handle* h = Own(adapter);
   if (!h) return false;
+  return SetReadTimeoutUs(*h, static_cast<int64_t>(milliseconds) * 1000);
+}
+
+bool PcapDriver::SetReadTimeoutUs(AdapterHandle& adapter, int64_t microseconds) {
+  Handle* h = Own(adapter);
+  if (!h) return false;
   // Only stored: every register read sets it, and it costs no system call this way.
-  h->readTimeoutMs = milliseconds < 0 ? 0 : milliseconds;
+  h->readTimeoutUs = microseconds < 0 ? 0 : microseconds;
   return true;
 }
 
@@ -189,26 +195,25 @@ bool PcapDriver::ReceivePacket(AdapterHandle& adapter, Packet& packet) {
   if (!packet.buffer || packet.length < capture::kAlignedHeader + kFrameSize) return Fail("the receive buffer is too small");
   const size_t capacity = packet.length;
   const int maxFrames = static_cast<int>(std::max<size_t>(1, capacity / kLargestRecord));
-  const auto deadline = Steady::now() + std::chrono::milliseconds(h->readTimeoutMs);
+  const auto deadline = Steady::now() + std::chrono::microseconds(h->readTimeoutUs);
 
   auto pack = [&](const pcapdrv::CapturedFrame& f) {
     if (batch_.size() + CapturedRecordSize(f.capturedLength) > capacity) return;  // only when the caller's buffer is tiny
     AppendCaptured(batch_, f.data, f.capturedLength, f.timestampUs);
   };
-  for (;;) {
-    const int remaining = RemainingMs(deadline);
-    const int ready = h->port->Wait(remaining);
-    if (ready < 0) return Fail(*h);
-    if (ready > 0) {
-      batch_.clear();
-      if (h->port->Drain(pack, maxFrames) < 0) return Fail(*h);
-      if (!batch_.empty()) {
-        std::memcpy(packet.buffer, batch_.data(), batch_.size());
-        packet.bytesReceived = static_cast<uint32_t>(batch_.size());
-        return true;
-      }
+  // Frames already in the capture ring are taken without waiting (no system call for a wait
+  // when replies come back to back).
+  for (bool waited = false;; waited = true) {
+    batch_.clear();
+    if (h->port->Drain(pack, maxFrames) < 0) return Fail(*h);
+    if (!batch_.empty()) {
+      std::memcpy(packet.buffer, batch_.data(), batch_.size());
+      packet.bytesReceived = static_cast<uint32_t>(batch_.size());
+      return true;
     }
-    if (remaining == 0) return true;
+    const int64_t remaining = RemainingUs(deadline);
+    if (remaining == 0 && waited) return true;
+    if (h->port->WaitUs(remaining) < 0) return Fail(*h);
   }
 }
 

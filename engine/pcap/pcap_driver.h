@@ -41,6 +41,7 @@ class PcapDriver : public PacketDriver {
   bool SetHwFilter(AdapterHandle& adapter, uint32_t filter) override;
   bool SetBuff(AdapterHandle& adapter, uint32_t bytes) override;
   bool SetReadTimeout(AdapterHandle& adapter, int milliseconds) override;
+  bool SetReadTimeoutUs(AdapterHandle& adapter, int64_t microseconds) override;
   bool SetNumWrites(AdapterHandle& adapter, int count) override;
   bool SendPacket(AdapterHandle& adapter, Packet& packet) override;
   bool ReceivePacket(AdapterHandle& adapter, Packet& packet) override;

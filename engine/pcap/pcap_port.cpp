@@ -152,14 +152,16 @@ bool PcapPort::Send(const uint8_t* frame, size_t length) {
   return true;
 }
 
-int PcapPort::Wait(int timeoutMs) {
+int PcapPort::WaitUs(int64_t timeoutUs) {
   if (fd_ < 0) {
     error_ = "the adapter is not open";
     return -1;
   }
   pollfd p{fd_, POLLIN, 0};
+  if (timeoutUs < 0) timeoutUs = 0;
+  const timespec wait{static_cast<time_t>(timeoutUs / 1'000'000), static_cast<long>(timeoutUs % 1'000'000 * 1000)};
   for (;;) {
-    const int n = poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
+    const int n = ppoll(&p, 1, &wait, nullptr);
     if (n < 0 && errno == EINTR) return 0;  // the caller looks at its clock and waits again
     if (n < 0) {
       error_ = name_ + ": " + std::strerror(errno);

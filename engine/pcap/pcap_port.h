@@ -49,7 +49,9 @@ class PcapPort {
 
   // Waits until a frame may be waiting or `timeoutMs` passes (0: just looks). 1 when readable,
   // 0 on time-out, -1 on error (the interface went away).
-  int Wait(int timeoutMs);
+  int Wait(int timeoutMs) { return WaitUs(static_cast<int64_t>(timeoutMs < 0 ? 0 : timeoutMs) * 1000); }
+  // The same to the microsecond.
+  int WaitUs(int64_t timeoutUs);
   // Open, and no error pending on the socket (e.g. the interface went down or away).
   bool Healthy() const;
 

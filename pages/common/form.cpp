@@ -158,27 +158,43 @@ std::string RegisterList(const std::vector<uint16_t>& regs) {
 
 }  // namespace
 
+std::vector<uint16_t> FormRegisters(const FormTable& formTable, const SwitchRecord& record) {
+  std::vector<uint16_t> regs;
+  for (const FormRegister& r : formTable.registers)
+    if (record.portCount > r.readAbovePorts) regs.push_back(r.reg);
+  return regs;
+}
+
+Outcome FormTake(const FormTable& formTable, const SwitchRecord& record, const std::map<uint16_t, uint32_t>& values,
+                 const std::string& failure, FormState& state) {
+  state.portCount = record.portCount;
+  const std::vector<uint16_t> regs = FormRegisters(formTable, record);
+  std::vector<uint16_t> failed;
+  for (uint16_t reg : regs) {
+    const auto it = values.find(reg);
+    if (it == values.end()) {
+      failed.push_back(reg);
+      continue;
+    }
+    DecodeRegister(formTable, record, reg, it->second, state);
+    state.read.insert(reg);
+    state.lastRead[reg] = it->second;
+  }
+  if (failed.empty() && failure.empty()) return Outcome::Done();
+  return Outcome::ReadFailed("could not read " + RegisterList(failed) + (failure.empty() ? "" : " (" + failure + ")"));
+}
+
 Outcome FormRefresh(PageContext& context, const FormTable& formTable, FormState& state) {
   if (!context.Ready()) return Outcome::NothingToDo();
   const SwitchRecord* record = context.Record();
   if (!record) return Outcome::NothingToDo();
-  const int sw = context.Switch();
-  state.portCount = record->portCount;
-  std::vector<uint16_t> failed;
-  AdapterIo io(context.engine);
-  for (const FormRegister& r : formTable.registers) {
-    if (record->portCount <= r.readAbovePorts) continue;
-    uint32_t value = 0;
-    if (!context.engine.ReadRegister(sw, r.reg, value, kRegisterTimeoutMs)) {
-      failed.push_back(r.reg);
-      continue;
-    }
-    DecodeRegister(formTable, *record, r.reg, value, state);
-    state.read.insert(r.reg);
-    state.lastRead[r.reg] = value;
+  std::map<uint16_t, uint32_t> values;
+  bool ok = false;
+  {
+    AdapterIo io(context.engine);
+    ok = context.engine.ReadRegisters(context.Switch(), FormRegisters(formTable, *record), values);
   }
-  if (failed.empty()) return Outcome::Done();
-  return Outcome::ReadFailed("could not read " + RegisterList(failed));
+  return FormTake(formTable, *record, values, ok ? "" : context.engine.LastFailure(), state);
 }
 
 Outcome FormUpdate(PageContext& context, const FormTable& formTable, const FormState& state, std::vector<FormWrite>* written) {
@@ -189,16 +205,22 @@ Outcome FormUpdate(PageContext& context, const FormTable& formTable, const FormS
   std::vector<uint16_t> unread;   // read-modify-write registers whose read failed now
   std::vector<uint16_t> unknown;  // whole registers never read nor chosen since the page opened
   AdapterIo io(context.engine);
+  // The read-modify-write registers are read together first.
+  std::vector<uint16_t> toRead;
+  for (const FormRegister& r : formTable.registers)
+    if (r.write == WriteMode::ReadModifyWrite && record->portCount > r.writeAbovePorts) toRead.push_back(r.reg);
+  std::map<uint16_t, uint32_t> current;
+  if (!toRead.empty()) context.engine.ReadRegisters(sw, toRead, current);
   for (const FormRegister& r : formTable.registers) {
     if (r.write == WriteMode::None || record->portCount <= r.writeAbovePorts) continue;
     uint32_t value = 0;
     if (r.write == WriteMode::ReadModifyWrite) {
-      uint32_t read = 0;
-      if (!context.engine.ReadRegister(sw, r.reg, read, kRegisterTimeoutMs)) {
+      const auto read = current.find(r.reg);
+      if (read == current.end()) {
         unread.push_back(r.reg);
         continue;
       }
-      value = EncodeRegister(formTable, *record, r.reg, read, state);
+      value = EncodeRegister(formTable, *record, r.reg, read->second, state);
     } else {
       if (!RegisterKnown(formTable, r.reg, state)) {
         unknown.push_back(r.reg);

@@ -107,9 +107,14 @@ uint32_t EncodeRegister(const FormTable& formTable, const SwitchRecord& record, 
 // Whether every bit a whole write of `reg` would set was read or chosen.
 bool RegisterKnown(const FormTable& formTable, uint16_t reg, const FormState& state);
 
-// Refresh: reads the registers in order; each one read updates its fields, a failed one leaves
-// them as they were and the rest are still read.
+// Refresh: reads the form's registers in one batch; each one read updates its fields, one
+// that could not be read leaves them as they were (the outcome says which and why).
 Outcome FormRefresh(PageContext& context, const FormTable& formTable, FormState& state);
+// The same in two steps, for callers that read several switches at once: the registers a
+// refresh of `record` reads, and taking what was read (`failure` empty when all of it was).
+std::vector<uint16_t> FormRegisters(const FormTable& formTable, const SwitchRecord& record);
+Outcome FormTake(const FormTable& formTable, const SwitchRecord& record, const std::map<uint16_t, uint32_t>& values,
+                 const std::string& failure, FormState& state);
 
 struct FormWrite {
   uint16_t reg = 0;

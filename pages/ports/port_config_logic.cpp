@@ -51,11 +51,9 @@ bool RefreshPortConfig(PageContext& context, Table& table) {
   RegisterReader reader(context.engine, context.Switch());
   {
     AdapterIo io(context.engine);
-    if (!reader.ReadWithRetries(kRegTrunkEnable, kTrunkEnableTries) || !reader.ReadRange(kRegPortDisable, 2) ||
-        !reader.ReadRange(kRegPortBandwidth, kPortPairRegisters) ||
-        !reader.ReadRange(kRegPortAdvertise, kPortPairRegisters) ||
-        !reader.ReadRange(kRegPortStatus, kPortPairRegisters))
-      return false;
+    reader.Add(kRegTrunkEnable).AddRange(kRegPortDisable, 2).AddRange(kRegPortBandwidth, kPortPairRegisters);
+    reader.AddRange(kRegPortAdvertise, kPortPairRegisters).AddRange(kRegPortStatus, kPortPairRegisters);
+    if (!reader.ReadAll()) return false;
   }
   table = DecodePortConfig(*record, reader.Values());
   return true;

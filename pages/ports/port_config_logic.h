@@ -10,12 +10,9 @@
 
 namespace brisfell {
 
-// 0x0307 is read up to this many times before a refresh gives up.
-constexpr int kTrunkEnableTries = 5;
-
 Table PortConfigColumns();
 Table DecodePortConfig(const SwitchRecord& record, const std::map<uint16_t, uint32_t>& registers);
-// Refresh: 0x0307 (up to five tries), 0x0608-0x0609, 0x020A-0x0216, 0x060A-0x0616,
+// Refresh: 0x0307, 0x0608-0x0609, 0x020A-0x0216, 0x060A-0x0616,
 // 0x0619-0x0625. False (no rows) when no adapter or switch is current or a read fails.
 bool RefreshPortConfig(PageContext& context, Table& table);
 

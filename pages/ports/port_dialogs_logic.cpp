@@ -190,8 +190,8 @@ bool ApplyPortsDialog(PageContext& context, const PortsChoice& choice, LockoutPo
   const auto order = PortsDialogRegisters();
   RegisterReader reader(engine, sw);
   AdapterIo io(engine);
-  for (uint16_t reg : order)
-    if (!reader.Read(reg)) return false;
+  for (uint16_t reg : order) reader.Add(reg);
+  if (!reader.ReadAll()) return false;
   std::map<uint16_t, uint32_t> registers = reader.Values();
   ApplyPortsGroups(registers, mask, n, choice);
   for (uint16_t reg : order) engine.WriteRegister(sw, reg, registers[reg]);

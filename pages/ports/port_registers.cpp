@@ -22,23 +22,22 @@ std::string AdvertisedSpeedText(uint8_t advertise) {
   return "10M Half";
 }
 
-bool RegisterReader::Read(uint16_t reg) {
-  uint32_t value = 0;
-  if (!engine_.ReadRegister(switch_, reg, value, kRegisterTimeoutMs)) return false;
-  values_[reg] = value;
-  return true;
+RegisterReader& RegisterReader::Add(uint16_t reg) {
+  pending_.push_back(reg);
+  return *this;
 }
 
-bool RegisterReader::ReadRange(uint16_t first, int count) {
-  for (int i = 0; i < count; ++i)
-    if (!Read(static_cast<uint16_t>(first + i))) return false;
-  return true;
+RegisterReader& RegisterReader::AddRange(uint16_t first, int count) {
+  for (int i = 0; i < count; ++i) pending_.push_back(static_cast<uint16_t>(first + i));
+  return *this;
 }
 
-bool RegisterReader::ReadWithRetries(uint16_t reg, int tries) {
-  for (int i = 0; i < tries; ++i)
-    if (Read(reg)) return true;
-  return false;
+bool RegisterReader::ReadAll() {
+  std::map<uint16_t, uint32_t> read;
+  const bool ok = engine_.ReadRegisters(switch_, pending_, read, kRegisterTimeoutMs);
+  pending_.clear();
+  for (const auto& [reg, value] : read) values_[reg] = value;
+  return ok;
 }
 
 uint32_t RegisterReader::operator[](uint16_t reg) const {

@@ -47,20 +47,24 @@ inline uint8_t Abilities(uint8_t a) { return static_cast<uint8_t>(port_field::kA
 // the auto flag is set with all abilities, or "Error" when none is advertised.
 std::string AdvertisedSpeedText(uint8_t advertise);
 
-// Registers read in a fixed order; the first failed read ends the sequence.
+// Registers read in one pipelined batch: Add and AddRange list them, ReadAll reads them all
+// (true only when every one was read; LastFailure of the engine says what failed). Read and
+// ReadRange add and read at once.
 class RegisterReader {
  public:
   RegisterReader(Engine& engine, int sw) : engine_(engine), switch_(sw) {}
-  bool Read(uint16_t reg);
-  bool ReadRange(uint16_t first, int count);
-  // Up to `tries` attempts for one register.
-  bool ReadWithRetries(uint16_t reg, int tries);
+  RegisterReader& Add(uint16_t reg);
+  RegisterReader& AddRange(uint16_t first, int count);
+  bool ReadAll();
+  bool Read(uint16_t reg) { return Add(reg).ReadAll(); }
+  bool ReadRange(uint16_t first, int count) { return AddRange(first, count).ReadAll(); }
   uint32_t operator[](uint16_t reg) const;
   const std::map<uint16_t, uint32_t>& Values() const { return values_; }
 
  private:
   Engine& engine_;
   int switch_;
+  std::vector<uint16_t> pending_;
   std::map<uint16_t, uint32_t> values_;
 };
 

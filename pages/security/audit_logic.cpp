@@ -22,13 +22,48 @@ std::string StationPortText(const PageContext& context) {
   return chip < 0 ? "PORTLIST" : PortLabel(context.engine.MapChipToPort(context.Switch(), chip));
 }
 
-}  // namespace
+// What the audit reads of one switch: the registers of the security and global forms, and
+// the remote-access byte on the models that keep one.
+struct AuditReading {
+  SwitchRead registers;
+  std::optional<uint8_t> accessByte;
+};
 
-std::vector<AuditFinding> AuditSwitch(PageContext& context, int index) {
+// Reads every switch at once (each with its own window of gets), then their EEPROM bytes.
+std::vector<AuditReading> ReadForAudit(PageContext& context, const std::vector<int>& indexes) {
+  Engine& engine = context.engine;
+  std::vector<SwitchRead> reads;
+  std::vector<EepromRead> bytes;
+  for (int index : indexes) {
+    const SwitchRecord* record = engine.GetSwitchRecord(index);
+    if (!record) continue;
+    std::vector<uint16_t> regs = FormRegisters(DeviceSecurityForm(), *record);
+    for (uint16_t r : FormRegisters(GlobalConfigForm(), *record)) regs.push_back(r);
+    reads.push_back({index, regs});
+    if (SecurityVariantOf(record).accessControl) bytes.push_back({index, kEepromRemoteAccess});
+  }
+  {
+    AdapterIo io(engine);
+    engine.ReadSwitches(reads);
+    if (!bytes.empty()) engine.ReadEepromBytes(bytes, kEepromTimeoutMs);
+  }
+  std::vector<AuditReading> out;
+  for (SwitchRead& read : reads) {
+    AuditReading a;
+    for (const EepromRead& b : bytes)
+      if (b.index == read.index && b.ok) a.accessByte = b.byte;
+    a.registers = std::move(read);
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+std::vector<AuditFinding> Findings(PageContext& context, const AuditReading& reading) {
   std::vector<AuditFinding> findings;
   Engine& engine = context.engine;
+  const int index = reading.registers.index;
   const SwitchRecord* record = engine.GetSwitchRecord(index);
-  if (!record || context.Adapter() < 0) return findings;
+  if (!record) return findings;
   engine.SetCurrentSwitchIndex(index);
   auto add = [&](const char* check, std::string text, std::string command) {
     findings.push_back({index, record->mac, record->modelName, check, std::move(text), std::move(command)});
@@ -39,19 +74,11 @@ std::vector<AuditFinding> AuditSwitch(PageContext& context, int index) {
   SecurityState security = NewSecurityState(context);
   FormState global = NewFormState(GlobalConfigForm(), record->portCount);
   std::vector<std::string> unread;
-  std::optional<uint8_t> accessByte;
-  {
-    AdapterIo io(engine);
-    if (!FormRefresh(context, DeviceSecurityForm(), security.ports).ok()) unread.push_back("the management ports");
-    if (variant.accessControl) {
-      uint8_t byte = 0;
-      if (engine.ReadEepromByte(index, kEepromRemoteAccess, byte, kEepromTimeoutMs))
-        accessByte = byte;
-      else
-        unread.push_back("the remote-access setting");
-    }
-    if (!FormRefresh(context, GlobalConfigForm(), global).ok()) unread.push_back("the global settings");
-  }
+  const std::optional<uint8_t> accessByte = reading.accessByte;
+  const SwitchRead& read = reading.registers;
+  if (!FormTake(DeviceSecurityForm(), *record, read.values, "", security.ports).ok()) unread.push_back("the management ports");
+  if (variant.accessControl && !accessByte) unread.push_back("the remote-access setting");
+  if (!FormTake(GlobalConfigForm(), *record, read.values, "", global).ok()) unread.push_back("the global settings");
 
   // The default key counts where it can be changed; elsewhere only the ports can be closed.
   const bool defaultKey = record->AuthKey() == kDefaultAuthKey;
@@ -76,11 +103,22 @@ std::vector<AuditFinding> AuditSwitch(PageContext& context, int index) {
   return findings;
 }
 
+}  // namespace
+
+std::vector<AuditFinding> AuditSwitch(PageContext& context, int index) {
+  if (!context.engine.GetSwitchRecord(index) || context.Adapter() < 0) return {};
+  const auto readings = ReadForAudit(context, {index});
+  return readings.empty() ? std::vector<AuditFinding>{} : Findings(context, readings.front());
+}
+
 std::vector<AuditFinding> AuditSwitches(PageContext& context) {
   std::vector<AuditFinding> all;
+  if (context.Adapter() < 0) return all;
   const int current = context.engine.CurrentSwitchIndex();
-  for (int i = 0; i < context.engine.SwitchCount(); ++i) {
-    auto found = AuditSwitch(context, i);
+  std::vector<int> indexes;
+  for (int i = 0; i < context.engine.SwitchCount(); ++i) indexes.push_back(i);
+  for (const AuditReading& reading : ReadForAudit(context, indexes)) {
+    auto found = Findings(context, reading);
     all.insert(all.end(), found.begin(), found.end());
   }
   context.engine.SetCurrentSwitchIndex(current);

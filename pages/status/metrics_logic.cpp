@@ -64,21 +64,6 @@ std::string CounterKind(int counter, int code) {
   return std::string(kDirections[std::clamp(counter, 0, 2)]) + (code == 0 ? "_bytes" : "_packets");
 }
 
-bool ReadSwitchMetrics(Engine& engine, int index, std::map<uint16_t, uint32_t>& registers) {
-  registers.clear();
-  if (!engine.GetSwitchRecord(index)) return false;
-  RegisterReader reader(engine, index);
-  {
-    AdapterIo io(engine);
-    if (!reader.ReadRange(kRegPortStatus, kPortPairRegisters) ||
-        !reader.ReadRange(kRegMibSelect, kRegMibLast - kRegMibSelect + 1) ||
-        !reader.ReadRange(kRegLoopPorts, kRegFaultStatus - kRegLoopPorts + 1))
-      return false;
-  }
-  registers = reader.Values();
-  return true;
-}
-
 std::string FormatMetrics(const std::vector<SwitchMetricsReading>& readings) {
   static constexpr Family kUp{"brisfell_up", "gauge", "Whether the switch answered every read of this scrape (1) or not (0)."};
   static constexpr Family kLink{"brisfell_port_link_up", "gauge", "Link state of the port: 1 up, 0 down."};
@@ -152,14 +137,28 @@ std::string FormatMetrics(const std::vector<SwitchMetricsReading>& readings) {
   return out;
 }
 
+std::vector<uint16_t> MetricsRegisters() {
+  std::vector<uint16_t> regs;
+  for (int i = 0; i < kPortPairRegisters; ++i) regs.push_back(static_cast<uint16_t>(kRegPortStatus + i));
+  for (int r = kRegMibSelect; r <= kRegMibLast; ++r) regs.push_back(static_cast<uint16_t>(r));
+  for (int r = kRegLoopPorts; r <= kRegFaultStatus; ++r) regs.push_back(static_cast<uint16_t>(r));
+  return regs;
+}
+
 std::string CollectMetrics(Engine& engine, const std::vector<int>& switches) {
+  std::vector<SwitchRead> reads;
+  for (int index : switches)
+    if (engine.GetSwitchRecord(index)) reads.push_back({index, MetricsRegisters()});
+  {
+    AdapterIo io(engine);
+    engine.ReadSwitches(reads);
+  }
   std::vector<SwitchMetricsReading> readings;
-  for (int index : switches) {
+  for (SwitchRead& read : reads) {
     SwitchMetricsReading r;
-    r.record = engine.GetSwitchRecord(index);
-    if (!r.record) continue;
-    r.up = ReadSwitchMetrics(engine, index, r.registers);
-    if (!r.up) r.registers.clear();
+    r.record = engine.GetSwitchRecord(read.index);
+    r.up = read.ok;
+    if (r.up) r.registers = std::move(read.values);
     readings.push_back(std::move(r));
   }
   return FormatMetrics(readings);

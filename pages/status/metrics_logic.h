@@ -21,15 +21,14 @@ struct SwitchMetricsReading {
   std::map<uint16_t, uint32_t> registers;   // the port status and MIB registers
 };
 
-// The registers the metrics need from switch `index`: the 13 port status registers, then the
-// 91 MIB registers, on one opening of the current adapter. False at the first failed read.
-bool ReadSwitchMetrics(Engine& engine, int index, std::map<uint16_t, uint32_t>& registers);
-
 // The exposition text: each metric's HELP and TYPE once, then its samples for every switch.
 // A switch that did not answer has only its brisfell_up 0 sample.
 std::string FormatMetrics(const std::vector<SwitchMetricsReading>& readings);
 
-// Reads the given switches (table indexes) one after the other and formats what they said.
+// The registers a scrape reads of each switch: the port status ones, then the MIB ones.
+std::vector<uint16_t> MetricsRegisters();
+
+// Reads the given switches (table indexes) all at once and formats what they said.
 std::string CollectMetrics(Engine& engine, const std::vector<int>& switches);
 
 // A label value with backslash, double quote and line feed escaped.

@@ -40,13 +40,17 @@ bool SetAllCodes(PageContext& context, uint32_t pattern) {
   if (!context.Ready()) return false;
   const int sw = context.Switch();
   AdapterIo io(context.engine);
-  for (int i = 0; i < kMibSelectRegisters; ++i) {
-    const uint16_t reg = static_cast<uint16_t>(kRegMibSelect + i);
-    uint32_t value = 0;
-    if (!context.engine.ReadRegister(sw, reg, value, kRegisterTimeoutMs)) return false;
-    context.engine.WriteRegister(sw, reg, (value & ~0x0FFFu) | pattern);
+  std::vector<uint16_t> regs;
+  for (int i = 0; i < kMibSelectRegisters; ++i) regs.push_back(static_cast<uint16_t>(kRegMibSelect + i));
+  std::map<uint16_t, uint32_t> values;
+  const bool read = context.engine.ReadRegisters(sw, regs, values);
+  // In order, up to the first register that could not be read.
+  for (uint16_t reg : regs) {
+    auto it = values.find(reg);
+    if (it == values.end()) return false;
+    context.engine.WriteRegister(sw, reg, (it->second & ~0x0FFFu) | pattern);
   }
-  return true;
+  return read;
 }
 
 }  // namespace

@@ -65,10 +65,9 @@ bool RefreshPortStatus(PageContext& context, Table& table) {
   RegisterReader reader(context.engine, sw);
   {
     AdapterIo io(context.engine);  // a failed open shows as a failed first read
-    if (!reader.Read(kRegPortInterface) || !reader.Read(kRegTrunkEnable) ||
-        !reader.ReadRange(kRegPortDisable, 2) || !reader.ReadRange(kRegPortBandwidth, kPortPairRegisters) ||
-        !reader.ReadRange(kRegPortStatus, kPortPairRegisters))
-      return false;
+    reader.Add(kRegPortInterface).Add(kRegTrunkEnable).AddRange(kRegPortDisable, 2);
+    reader.AddRange(kRegPortBandwidth, kPortPairRegisters).AddRange(kRegPortStatus, kPortPairRegisters);
+    if (!reader.ReadAll()) return false;
   }
   table = DecodePortStatus(*record, reader.Values());
   return true;

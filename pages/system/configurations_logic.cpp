@@ -65,16 +65,17 @@ SaveFileResult SaveConfigToFile(PageContext& ctx, const ProgressFn& progress) {
   result.rows = *record->factoryDefaults;
   const int total = static_cast<int>(result.rows.size());
   Report(progress, 0, total);
-  bool read = true;
+  std::vector<uint16_t> regs;
+  for (const ConfigEntry& row : result.rows) regs.push_back(static_cast<uint16_t>(row.reg));
+  std::map<uint16_t, uint32_t> values;
+  bool read = false;
   {
     AdapterIo io(ctx.engine);
-    for (int i = 0; i < total && read; ++i) {
-      ConfigEntry& row = result.rows[i];
-      uint32_t value = 0;
-      read = ctx.engine.ReadRegister(index, static_cast<uint16_t>(row.reg), value, kRegisterTimeoutMs);
-      row.value = value & row.mask;
-      if (read) Report(progress, i + 1, total);
-    }
+    read = ctx.engine.ReadRegisters(index, regs, values);
+  }
+  if (read) {
+    for (ConfigEntry& row : result.rows) row.value = values[static_cast<uint16_t>(row.reg)] & row.mask;
+    Report(progress, total, total);
   }
   if (!read) {
     file.Abandon();

@@ -53,20 +53,20 @@ Outcome RefreshTagControl(PageContext& context, Table& table) {
   TagControlRegisters regs;
   regs.vlanIndex.resize(static_cast<size_t>(PortVlanIndexWords(n)));
   regs.tagControl.resize(static_cast<size_t>(PortTagControlWords(n)));
+  std::vector<uint16_t> wanted;
+  for (size_t i = 0; i < regs.vlanIndex.size(); ++i) wanted.push_back(static_cast<uint16_t>(kVlanIndex.base + i));
+  for (size_t i = 0; i < regs.tagControl.size(); ++i) wanted.push_back(static_cast<uint16_t>(kTagMode.base + i));
+  for (int k = 0; k < kVlanEntries; ++k) wanted.push_back(VlanIdRegister(k));
+  std::map<uint16_t, uint32_t> v;
   {
     AdapterIo io(context.engine);
-    auto read = [&](uint16_t reg, uint32_t& value) {
-      return context.engine.ReadRegister(sw, reg, value, kRegisterTimeoutMs);
-    };
-    for (size_t i = 0; i < regs.vlanIndex.size(); ++i)
-      if (!read(static_cast<uint16_t>(kVlanIndex.base + i), regs.vlanIndex[i]))
-        return Outcome::ReadFailed("could not read the VLAN index registers");
-    for (size_t i = 0; i < regs.tagControl.size(); ++i)
-      if (!read(static_cast<uint16_t>(kTagMode.base + i), regs.tagControl[i]))
-        return Outcome::ReadFailed("could not read the tag control registers");
-    for (int k = 0; k < kVlanEntries; ++k)
-      if (!read(VlanIdRegister(k), regs.vlanIds[k])) return Outcome::ReadFailed("could not read the VLAN IDs");
+    if (!context.engine.ReadRegisters(sw, wanted, v))
+      return Outcome::ReadFailed("could not read the VLAN index, tag control and VLAN ID registers: " +
+                                 context.engine.LastFailure());
   }
+  for (size_t i = 0; i < regs.vlanIndex.size(); ++i) regs.vlanIndex[i] = v[static_cast<uint16_t>(kVlanIndex.base + i)];
+  for (size_t i = 0; i < regs.tagControl.size(); ++i) regs.tagControl[i] = v[static_cast<uint16_t>(kTagMode.base + i)];
+  for (int k = 0; k < kVlanEntries; ++k) regs.vlanIds[k] = v[VlanIdRegister(k)];
   table = DecodeTagControl(*record, regs);
   return Outcome::Done();
 }

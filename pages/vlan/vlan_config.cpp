@@ -12,19 +12,15 @@ namespace {
 
 // The list needs VlanControl and the entries only; the first failed read ends it.
 bool ReadListRegisters(Engine& engine, int sw, int n, uint32_t& control, VlanTable& entries) {
-  AdapterIo io(engine);
-  if (!io.ok()) return false;
-  auto read = [&](uint16_t reg, uint32_t& value) { return engine.ReadRegister(sw, reg, value, kRegisterTimeoutMs); };
-  if (!read(kRegVlanControl, control)) return false;
-  const uint32_t all = AllPortsMask(n);
-  for (int k = 0; k < kVlanEntries; ++k) {
-    uint32_t low = 0, high = 0, id = 0;
-    if (!read(VlanMembersLowRegister(k), low)) return false;
-    if (HasHighMembers(n) && !read(VlanMembersHighRegister(k), high)) return false;
-    if (!read(VlanIdRegister(k), id)) return false;
-    entries[k].members = ((low & 0xFFFF) | (high & 0xFFFF) << 16) & all;
-    entries[k].vlanId = id & kVlanIdMask;
+  std::vector<uint16_t> regs = VlanTableRegisters(n);
+  regs.insert(regs.begin(), kRegVlanControl);
+  std::map<uint16_t, uint32_t> v;
+  {
+    AdapterIo io(engine);
+    if (!io.ok() || !engine.ReadRegisters(sw, regs, v)) return false;
   }
+  control = v[kRegVlanControl];
+  DecodeVlanTable(v, n, AllPortsMask(n), entries);
   return true;
 }
 

@@ -81,31 +81,45 @@ std::optional<VlanImage> ReadVlanImage(Engine& engine, int switchIndex) {
   if (!ValidPortCount(n)) return std::nullopt;
   VlanImage image = VlanImage::Empty(n);
 
-  AdapterIo io(engine);
-  if (!io.ok()) return std::nullopt;
-  auto read = [&](uint32_t reg, uint32_t& value) {
-    return engine.ReadRegister(switchIndex, static_cast<uint16_t>(reg), value, kRegisterTimeoutMs);
-  };
-
-  if (!read(kRegVlanControl, image.vlanControl)) return std::nullopt;
-  image.vlanControl &= kWordMask;
-  for (size_t i = 0; i < image.portVlanIndex.size(); ++i) {
-    if (!read(kRegPortVlanIndex + i, image.portVlanIndex[i])) return std::nullopt;
-    image.portVlanIndex[i] &= kWordMask;
+  // Every register in one batch, in the order they were always read.
+  std::vector<uint16_t> regs = {kRegVlanControl};
+  for (size_t i = 0; i < image.portVlanIndex.size(); ++i) regs.push_back(static_cast<uint16_t>(kRegPortVlanIndex + i));
+  for (size_t i = 0; i < image.portTagControl.size(); ++i) regs.push_back(static_cast<uint16_t>(kRegPortTagControl + i));
+  for (uint16_t r : VlanTableRegisters(n)) regs.push_back(r);
+  std::map<uint16_t, uint32_t> v;
+  {
+    AdapterIo io(engine);
+    if (!io.ok() || !engine.ReadRegisters(switchIndex, regs, v)) return std::nullopt;
   }
-  for (size_t i = 0; i < image.portTagControl.size(); ++i) {
-    if (!read(kRegPortTagControl + i, image.portTagControl[i])) return std::nullopt;
-    image.portTagControl[i] &= kWordMask;
-  }
-  for (int k = 0; k < kVlanEntries; ++k) {
-    uint32_t low = 0, high = 0, id = 0;
-    if (!read(VlanMembersLowRegister(k), low)) return std::nullopt;
-    if (HasHighMembers(n) && !read(VlanMembersHighRegister(k), high)) return std::nullopt;
-    if (!read(VlanIdRegister(k), id)) return std::nullopt;
-    image.entries[k].members = ((low & kWordMask) | (high & kWordMask) << 16) & image.allPorts;
-    image.entries[k].vlanId = id & kVlanIdMask;
-  }
+  image.vlanControl = v[kRegVlanControl] & kWordMask;
+  for (size_t i = 0; i < image.portVlanIndex.size(); ++i)
+    image.portVlanIndex[i] = v[static_cast<uint16_t>(kRegPortVlanIndex + i)] & kWordMask;
+  for (size_t i = 0; i < image.portTagControl.size(); ++i)
+    image.portTagControl[i] = v[static_cast<uint16_t>(kRegPortTagControl + i)] & kWordMask;
+  DecodeVlanTable(v, n, image.allPorts, image.entries);
   return image;
+}
+
+std::vector<uint16_t> VlanTableRegisters(int portCount) {
+  std::vector<uint16_t> regs;
+  for (int k = 0; k < kVlanEntries; ++k) {
+    regs.push_back(VlanMembersLowRegister(k));
+    if (HasHighMembers(portCount)) regs.push_back(VlanMembersHighRegister(k));
+    regs.push_back(VlanIdRegister(k));
+  }
+  return regs;
+}
+
+void DecodeVlanTable(const std::map<uint16_t, uint32_t>& values, int portCount, uint32_t allPorts, VlanTable& entries) {
+  auto get = [&](uint16_t reg) {
+    auto it = values.find(reg);
+    return it == values.end() ? 0u : it->second & kWordMask;
+  };
+  for (int k = 0; k < kVlanEntries; ++k) {
+    const uint32_t high = HasHighMembers(portCount) ? get(VlanMembersHighRegister(k)) : 0;
+    entries[k].members = (get(VlanMembersLowRegister(k)) | high << 16) & allPorts;
+    entries[k].vlanId = get(VlanIdRegister(k)) & kVlanIdMask;
+  }
 }
 
 bool IsListedVlan(const VlanTable& entries, int k) {

@@ -76,6 +76,11 @@ std::optional<VlanImage> ReadVlanImage(Engine& engine, int switchIndex);
 // all members of another non-empty port-based entry (that shape is a combined entry).
 bool IsListedVlan(const VlanTable& entries, int k);
 
+// The VLAN table's registers entry by entry (members low, members high on the models with more
+// than 16 ports, VLAN ID), and the entries as they hold them (members within `allPorts`).
+std::vector<uint16_t> VlanTableRegisters(int portCount);
+void DecodeVlanTable(const std::map<uint16_t, uint32_t>& values, int portCount, uint32_t allPorts, VlanTable& entries);
+
 // The operator's change to the table.
 struct VlanChange {
   enum class Kind { Delete, Set } kind = Kind::Set;

@@ -30,7 +30,7 @@ class FakeDriver : public PacketDriver {
  public:
   struct Handle : AdapterHandle {
     std::string name;
-    int readTimeoutMs = 0;
+    int64_t readTimeoutUs = 0;
   };
   struct Arrival {
     int64_t atUs;
@@ -53,12 +53,14 @@ class FakeDriver : public PacketDriver {
   bool timeoutFails = false;
   bool receiveFails = false;
   bool allocateFails = false;
+  bool sendFails = false;  // the driver refuses to send (the interface went away)
   Mac station = {0x02, 0, 0, 0, 0, 0x01};
   // Called for every frame sent; returns frames to deliver and their delay in microseconds.
   std::function<std::vector<std::pair<int64_t, std::vector<uint8_t>>>(const std::vector<uint8_t>&)> respond;
 
   // --- observations ---
   std::vector<std::vector<uint8_t>> sent;
+  std::vector<int64_t> sentAt;  // when each was sent
   int opens = 0;
   int closes = 0;
   int openHandles = 0;
@@ -122,8 +124,13 @@ class FakeDriver : public PacketDriver {
   bool SetBuff(AdapterHandle&, uint32_t) override { return !buffFails; }
   bool SetReadTimeout(AdapterHandle& a, int ms) override {
     if (timeoutFails) return false;
-    static_cast<Handle&>(a).readTimeoutMs = ms;
+    static_cast<Handle&>(a).readTimeoutUs = static_cast<int64_t>(ms) * 1000;
     readTimeouts.push_back(ms);
+    return true;
+  }
+  bool SetReadTimeoutUs(AdapterHandle& a, int64_t us) override {
+    if (timeoutFails) return false;
+    static_cast<Handle&>(a).readTimeoutUs = us;
     return true;
   }
   std::unique_ptr<Packet> AllocatePacket() override {
@@ -132,8 +139,10 @@ class FakeDriver : public PacketDriver {
   }
   bool SetNumWrites(AdapterHandle&, int) override { return true; }
   bool SendPacket(AdapterHandle&, Packet& p) override {
+    if (sendFails) return false;
     std::vector<uint8_t> frame(p.buffer, p.buffer + p.length);
     sent.push_back(frame);
+    sentAt.push_back(clock_.NowUs());
     if (respond)
       for (auto& [delay, reply] : respond(frame)) Deliver(std::move(reply), delay);
     return true;
@@ -147,7 +156,7 @@ class FakeDriver : public PacketDriver {
       p.bytesReceived = static_cast<uint32_t>(batch.size());
       return true;
     }
-    const int64_t deadline = clock_.NowUs() + static_cast<int64_t>(static_cast<Handle&>(a).readTimeoutMs) * 1000;
+    const int64_t deadline = clock_.NowUs() + static_cast<Handle&>(a).readTimeoutUs;
     int64_t next = INT64_MAX;
     for (const auto& q : queue_) next = std::min(next, q.atUs);
     if (next > deadline) {
@@ -169,6 +178,7 @@ class FakeDriver : public PacketDriver {
     p.bytesReceived = static_cast<uint32_t>(batch.size());
     return true;
   }
+  std::string LastError() const override { return sendFails ? "fake0: send failed: No such device" : ""; }
   void DiscardPending(AdapterHandle&) override {
     ++discards;
     for (auto it = queue_.begin(); it != queue_.end();)

@@ -323,7 +323,7 @@ TEST_F(VlanWidgets, TagPageListsEveryPortAndConfigChangesOne) {
 
 TEST_F(VlanWidgets, TagDialogWithoutAnswerSelectsNothingAndOkWritesNothing) {
   auto& sw = Use(24);
-  sw.FailReads(0x0319, 1);
+  sw.FailReads(0x0319, -1);
   ctx.selectedListRow = 0;
   TagUntagDialog dialog(ctx, &host);
   EXPECT_EQ(dialog.windowTitle(), "Port 1 Tag/Untag Configuration");

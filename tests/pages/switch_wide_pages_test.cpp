@@ -61,7 +61,7 @@ TEST_F(FormPageTest, GlobalUpdateSkipsARegisterWhoseReadFails) {
   auto& sw = Use(24);
   FormState s = Refresh(formTable);
   Choose(formTable, s, "loop-detect", 0);
-  sw.FailReads(kRegPortControl, 1);
+  sw.FailReads(kRegPortControl, -1);
   sw.ClearLog();
   const Outcome out = FormUpdate(ctx, formTable, s);
   EXPECT_EQ(out.kind, OutcomeKind::ReadFailed);
@@ -82,7 +82,7 @@ TEST_F(FormPageTest, QosDecodesTheControlRegisterAndWritesItWhole) {
   ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
   // No read first; bits above the ratio are not the page's and go out as 0.
   EXPECT_EQ(sw.WritesTo(kRegQosControl), std::vector<uint32_t>({0x0013}));
-  EXPECT_TRUE(sw.ReadLog().empty());
+  EXPECT_TRUE(sw.ReadLogWithoutReadBacks().empty());
   sw.SetRegister(kRegQosControl, 0x0018);
   EXPECT_EQ(FieldText(*formTable.Find("ratio"), Refresh(formTable).values[3], 24), "1:0");
 }
@@ -210,11 +210,11 @@ TEST_F(FormPageTest, FaultInformationKeepsWhatAFailedReadWouldHaveShown) {
   FaultInfo info;
   ASSERT_EQ(RefreshFaultInfo(ctx, info), Outcome::Done());
   const FaultInfo shown = info;
-  sw.FailReads(kRegLoopPorts, 1);
+  sw.FailReads(kRegLoopPorts, -1);
   sw.SetRegister(kRegLoopPorts, 0);
   EXPECT_EQ(RefreshFaultInfo(ctx, info).kind, OutcomeKind::ReadFailed);
   EXPECT_EQ(info.loopPorts, shown.loopPorts);
-  sw.FailReads(kRegFaultStatus, 1);
+  sw.FailReads(kRegFaultStatus, -1);
   sw.SetRegister(kRegFaultStatus, 0x0002);
   EXPECT_EQ(RefreshFaultInfo(ctx, info).kind, OutcomeKind::ReadFailed);
   EXPECT_EQ(info, shown);

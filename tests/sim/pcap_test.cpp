@@ -120,10 +120,18 @@ TEST(Pcap, RecordingDriverWritesEverythingTheEngineSentAndReceived) {
     EXPECT_EQ((*records)[i].bytes, rec[i].bytes) << i;
     EXPECT_EQ((*records)[i].timestampUs, rec[i].timeUs) << i;
   }
-  const auto last = Decoded(records->back().bytes);
-  ASSERT_TRUE(last);
-  EXPECT_EQ(last->opcode, rrcp::kOpSet);
-  EXPECT_EQ(last->reg, 0x0400);
+  // The write, then the get that reads it back and its answer.
+  ASSERT_GE(records->size(), 3u);
+  const auto set = Decoded((*records)[records->size() - 3].bytes);
+  const auto get = Decoded((*records)[records->size() - 2].bytes);
+  const auto reply = Decoded(records->back().bytes);
+  ASSERT_TRUE(set && get && reply);
+  EXPECT_EQ(set->opcode, rrcp::kOpSet);
+  EXPECT_EQ(set->reg, 0x0400);
+  EXPECT_EQ(get->opcode, rrcp::kOpGet);
+  EXPECT_EQ(get->reg, 0x0400);
+  EXPECT_EQ(reply->opcode, rrcp::kOpGetReply);
+  EXPECT_EQ(reply->value & 0xFFFF, 0x0013u);
 }
 
 }  // namespace

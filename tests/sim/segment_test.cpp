@@ -195,9 +195,10 @@ TEST(SegmentDriver, EngineClosesEveryHandleAndRecordsWhatCrossedTheWire) {
   std::memcpy(first.data(), rec.front().bytes.data(), 6);
   EXPECT_EQ(first, kBroadcastMac);
   for (size_t i = 1; i < rec.size(); ++i) EXPECT_LE(rec[i - 1].timeUs, rec[i].timeUs);
-  // The broadcast hello and its repeats; four EEPROM byte reads (a command, two polls, the
-  // data) for each of the two switches with another maker code; the last read.
-  EXPECT_EQ(f.segment.FramesFromStation(), static_cast<size_t>(kBroadcastHellos) + 2 * 4 * 4 + 1);
+  // The broadcast hello and its repeats; four EEPROM byte reads (a command, then two polls
+  // asking control and data together) for each of the two switches with another maker code;
+  // the last read.
+  EXPECT_EQ(f.segment.FramesFromStation(), static_cast<size_t>(kBroadcastHellos) + 2 * 4 * (1 + 2 * 2) + 1);
   f.segment.ClearRecording();
   EXPECT_EQ(f.segment.FramesFromStation(), 0u);
 }
