@@ -75,6 +75,7 @@ std::unique_ptr<AppSession> AppSession::Create(const LaunchOptions& options, QSt
   s->pages_ = std::make_unique<PageSet>(*s->context_, *s->jobs_);
   s->window_ = std::make_unique<MainWindow>(*s->engine_, *s->jobs_, *s->prompt_, *s->pages_);
   if (onScreen) onScreen->SetParent(s->window_.get());
+  s->window_->SetScenarioFile(QFile::encodeName(options.scenarioFile).toStdString());
   s->context_->showStatus = [w = QPointer<MainWindow>(s->window_.get())](const std::string& text) {
     if (w) w->ShowPageStatus(QString::fromStdString(text));
   };

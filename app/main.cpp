@@ -1,6 +1,7 @@
 // brisfell: the desktop console. Lists the adapters (and with --simulate the emulated
 // segment), and runs until its main window is closed.
 #include <QApplication>
+#include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 
@@ -9,7 +10,40 @@
 #include "app/launch_options.h"
 #include "app/screenshots.h"
 
+namespace {
+
+// Without a display the toolkit aborts when the application is made: say what to do instead.
+bool HasDisplay() {
+  return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY") ||
+         qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  brisfell::EarlyLaunch early = brisfell::EarlyLaunch::kRun;
+  {
+    // A core application needs no display; the help text takes the program's name from it.
+    QCoreApplication probe(argc, argv);
+    early = brisfell::PreflightLaunchOptions(QCoreApplication::arguments());
+  }
+  switch (early) {
+    case brisfell::EarlyLaunch::kPrinted:
+      return 0;
+    case brisfell::EarlyLaunch::kScreenshots:
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+      break;
+    case brisfell::EarlyLaunch::kPlatformGiven:
+      break;
+    case brisfell::EarlyLaunch::kRun:
+      if (!HasDisplay()) {
+        std::fprintf(stderr,
+                     "brisfell: no display (DISPLAY and WAYLAND_DISPLAY are not set). Run it on a desktop, or use "
+                     "brisfell-cli; 'brisfell --simulate --screenshots DIR' works without one.\n");
+        return 1;
+      }
+      break;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("brisfell");
   QApplication::setApplicationVersion("3.30");

@@ -125,8 +125,12 @@ void MainWindow::BuildControls() {
   discovery_ = new JobSlot(jobs_, central, groups_, {groups_});
   discovery_->setObjectName("discovery");
 
-  status_ = new QLabel(this);
+  status_ = new StatusBarLabel(this);
   status_->setObjectName("adapterStatus");
+  // Shown whole however long (the permission message ends in the command that mends it), and
+  // selectable, so that the command can be copied.
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   status_->setContentsMargins(8, 2, 8, 2);
   statusBar()->addWidget(status_, 1);
   statusBar()->setSizeGripEnabled(true);
@@ -374,7 +378,20 @@ void MainWindow::ReportDiscovery(int adapter, const Discovery& found, bool cance
   SetStatus(summary_);
 }
 
-void MainWindow::SetStatus(const QString& text) { status_->setText(text); }
+void StatusBarLabel::Fit() {
+  const int needed = heightForWidth(width());
+  if (needed > 0 && needed != minimumHeight()) setMinimumHeight(needed);
+}
+
+void StatusBarLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  Fit();
+}
+
+void MainWindow::SetStatus(const QString& text) {
+  status_->setText(text);
+  status_->Fit();
+}
 
 QString MainWindow::StatusText() const { return status_->text(); }
 

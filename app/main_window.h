@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <string>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTabWidget>
@@ -26,6 +27,16 @@ class TrafficWindow;
 
 inline constexpr const char* kMainWindowCaption = "Ardune Brisfell Remote Management Tool";
 inline constexpr const char* kAboutMenuText = "&About Ardune Brisfell...";
+
+// The status bar's text, wrapped: it grows to as many lines as the text needs at its width.
+class StatusBarLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  void Fit();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+};
 
 class MainWindow : public QMainWindow {
  public:
@@ -47,11 +58,16 @@ class MainWindow : public QMainWindow {
   Engine& GetEngine() const { return engine_; }
   EngineJobs& Jobs() const { return jobs_; }
   Prompt& GetPrompt() const { return prompt_; }
+  // The scenario file of the emulated segment ("" for the built-in one), for commands that
+  // reach the same segment from the command line.
+  void SetScenarioFile(const std::string& file) { scenarioFile_ = file; }
+  const std::string& ScenarioFile() const { return scenarioFile_; }
   PageHost* CurrentHost() const;
   QComboBox* AdapterSelector() const { return adapters_; }
   QComboBox* SwitchSelector() const { return switches_; }
   QTabWidget* GroupTabs() const { return groups_; }
   QString StatusText() const;
+  QLabel* StatusLabelWidget() const { return status_; }
   // What a page says about its last action (a read that failed, a setting not written).
   void ShowPageStatus(const QString& text) { SetStatus(text); }
   QAction* AboutAction() const { return about_; }
@@ -97,7 +113,8 @@ class MainWindow : public QMainWindow {
   QComboBox* switches_ = nullptr;
   QTabWidget* groups_ = nullptr;
   std::vector<QWidget*> groupSlots_;
-  QLabel* status_ = nullptr;
+  StatusBarLabel* status_ = nullptr;
+  std::string scenarioFile_;
   QAction* about_ = nullptr;
   QAction* quit_ = nullptr;
   QAction* refresh_ = nullptr;

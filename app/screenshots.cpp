@@ -183,6 +183,7 @@ bool TakeScreenshots(MainWindow& window, int adapter, const QString& dir, QStrin
     jobs.WaitIdle();
     if (!Save(keys, dir, "switch-keys.png", written, error)) return false;
     SecurityAuditWindow audit(window.GetEngine(), jobs, window.GetPrompt(), &window);
+    audit.SetScenarioFile(window.ScenarioFile());
     audit.show();
     audit.Run();
     jobs.WaitIdle();

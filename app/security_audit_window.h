@@ -32,18 +32,31 @@ class SecurityAuditWindow : public QDialog {
   QPushButton* RunButton() const { return run_; }
   // The chosen finding's whole command, selectable for copying (the list cuts it off).
   QLineEdit* FixLine() const { return fix_; }
+  // Copies the chosen finding's whole command.
+  QPushButton* CopyButton() const { return copy_; }
+  // Applies the chosen finding's fix, when it is one change that needs no value, then checks again.
+  QPushButton* ApplyButton() const { return apply_; }
+  void SetScenarioFile(const std::string& file) { scenarioFile_ = file; }
 
  private:
   void ShowFindings(std::vector<AuditFinding> findings);
+  void ShowChosen();
+  void FitFixColumn();
+  void ApplyChosen();
+  int ChosenRow() const;
+  std::string Program() const;
 
   EngineJobs& jobs_;
   PageContext context_;
   JobSlot* slot_ = nullptr;
+  std::string scenarioFile_;
   std::vector<AuditFinding> findings_;
   QTreeWidget* list_ = nullptr;
   QLabel* summary_ = nullptr;
   QLineEdit* fix_ = nullptr;
   QPushButton* run_ = nullptr;
+  QPushButton* copy_ = nullptr;
+  QPushButton* apply_ = nullptr;
 };
 
 }  // namespace brisfell

@@ -35,6 +35,7 @@ void AddToolsMenu(MainWindow& window, EngineJobs& jobs, Prompt& prompt) {
     if (!shown) {
       shown = new SecurityAuditWindow(window.GetEngine(), jobs, prompt, &window);
       shown->setAttribute(Qt::WA_DeleteOnClose);
+      shown->SetScenarioFile(window.ScenarioFile());
     }
     shown->show();
     shown->raise();

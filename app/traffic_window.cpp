@@ -15,15 +15,14 @@ namespace {
 
 constexpr int kIntervalsS[] = {1, 2, 5, 10};
 constexpr int kDefaultInterval = 1;  // 2 s
-const QColor kPalette[] = {QColor(0x1F, 0x77, 0xB4), QColor(0xD6, 0x27, 0x28), QColor(0x2C, 0xA0, 0x2C),
-                           QColor(0x94, 0x67, 0xBD), QColor(0xFF, 0x7F, 0x0E), QColor(0x8C, 0x56, 0x4B)};
-
-// The unit the largest rate reads best in.
-std::pair<double, QString> RateUnit(double largest) {
-  if (largest >= 1e6) return {1e6, "MB/s"};
-  if (largest >= 1e3) return {1e3, "kB/s"};
-  return {1, "B/s"};
-}
+// Rx and Tx of one port in two colours of one pair (dark and light), each pair its own hue, so
+// that every line is told apart by colour alone; Tx is also dashed.
+const QColor kPalette[][2] = {{QColor(0x1F, 0x77, 0xB4), QColor(0xFF, 0x7F, 0x0E)},
+                              {QColor(0x2C, 0xA0, 0x2C), QColor(0xD6, 0x27, 0x28)},
+                              {QColor(0x94, 0x67, 0xBD), QColor(0x8C, 0x56, 0x4B)},
+                              {QColor(0x17, 0xBE, 0xCF), QColor(0xE3, 0x77, 0xC2)},
+                              {QColor(0x7F, 0x7F, 0x7F), QColor(0xBC, 0xBD, 0x22)},
+                              {QColor(0x39, 0x3B, 0x79), QColor(0xAD, 0x49, 0x4A)}};
 
 }  // namespace
 
@@ -113,7 +112,7 @@ void TrafficWindow::SwitchChanged() {
   slot_->Cancel();
   recorder_.Reset();
   const SwitchRecord* record = jobs_.View().Current();
-  title_->setText(record ? QString("Byte rates of %1 (%2), last five minutes")
+  title_->setText(record ? QString("Rates of %1 (%2), last five minutes")
                                .arg(QString::fromStdString(FormatMac(record->mac)),
                                     QString::fromStdString(record->modelName))
                          : QString("No switch chosen."));
@@ -224,7 +223,9 @@ void TrafficWindow::ShowSeries() {
   double largest = 0;
   for (const TrafficSeries& s : recorder_.Series())
     for (const TrafficSample& x : s.samples) largest = std::max({largest, x.rx.value_or(0), x.tx.value_or(0)});
-  const auto [scale, unit] = RateUnit(largest);
+  const RateScale rate = RateScaleFor(largest);
+  // Bytes a second to the axis' unit.
+  const double scale = rate.bitsPerUnit / 8;
 
   auto* axisX = new QValueAxis;
   axisX->setRange(-keepS, 0);
@@ -235,24 +236,29 @@ void TrafficWindow::ShowSeries() {
   axisY->setRange(0, largest > 0 ? largest / scale * 1.15 : 1);
   axisY->applyNiceNumbers();
   axisY->setLabelFormat(axisY->max() >= 10 ? "%.0f" : "%.1f");
-  axisY->setTitleText(unit);
+  axisY->setTitleText(QString::fromStdString(rate.unit));
   chart_->addAxis(axisX, Qt::AlignBottom);
   chart_->addAxis(axisY, Qt::AlignLeft);
 
   int colour = 0;
   for (const TrafficSeries& s : recorder_.Series()) {
-    const QColor c = kPalette[colour++ % std::size(kPalette)];
+    const auto& pair = kPalette[colour++ % std::size(kPalette)];
     for (int direction = 0; direction < 2; ++direction) {
       if (recorder_.Code(s.position, direction) > 0) continue;  // not bytes: the notes say so
       auto* line = new QLineSeries;
       line->setName(QString("%1 %2").arg(QString::fromStdString(s.label), direction == 0 ? "Rx" : "Tx"));
-      QPen pen(c, 2);
+      QPen pen(pair[direction], 2);
       if (direction == 1) pen.setStyle(Qt::DashLine);
       line->setPen(pen);
       for (const TrafficSample& x : s.samples) {
         const auto& v = direction == 0 ? x.rx : x.tx;
         if (v) line->append(static_cast<double>(x.timeUs - last) / 1e6, *v / scale);
       }
+      // The exact rate, in bytes too, where the pointer rests on the line.
+      QObject::connect(line, &QLineSeries::hovered, chartView_, [this, line, scale](const QPointF& at, bool on) {
+        chartView_->setToolTip(on ? QString::fromStdString(TrafficPointText(line->name().toStdString(), at.y() * scale, -at.x()))
+                                  : QString());
+      });
       chart_->addSeries(line);
       line->attachAxis(axisX);
       line->attachAxis(axisY);

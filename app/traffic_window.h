@@ -38,6 +38,7 @@ class TrafficWindow : public QWidget {
   QComboBox* IntervalBox() const { return interval_; }
   QLabel* Notes() const { return notes_; }
   QChart* Chart() const { return chart_; }
+  QChartView* ChartView() const { return chartView_; }
   QTimer* Timer() const { return timer_; }
   const TrafficRecorder& Recorder() const { return recorder_; }
   int IntervalMs() const;

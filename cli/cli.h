@@ -34,12 +34,14 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "cli/completion.h"
 #include "cli/output.h"
 #include "cli/parse.h"
 #include "cli/wire_tap.h"
@@ -188,6 +190,10 @@ class Commands {
   CLI::App* Add(CLI::App* parent, const std::string& name, const std::string& help, Needs needs, CommandBody body,
                 bool writes = false, std::function<void()> check = {});
 
+  // The settings words a command takes after its fixed arguments, for completion.
+  void Keywords(const CLI::App* command, KeywordGrammar grammar) { keywords_[command] = std::move(grammar); }
+  const std::map<const CLI::App*, KeywordGrammar>& AllKeywords() const { return keywords_; }
+
   // Every command's full path, in registration order ("--commands" prints them).
   const std::vector<CommandInfo>& All() const { return all_; }
   // The command chosen on the command line, after parsing; nullptr when none.
@@ -202,6 +208,7 @@ class Commands {
   std::vector<CommandInfo> all_;
   std::vector<CommandBody> bodies_;
   std::vector<std::function<void()>> checks_;
+  std::map<const CLI::App*, KeywordGrammar> keywords_;
   const CommandInfo* chosen_ = nullptr;
   size_t chosenIndex_ = 0;
 };

@@ -214,6 +214,19 @@ int Diff(Session& s, const std::string& path) {
   // The switch is selected here, after the file, so that no failure ends with the status that
   // means "different".
   if (!s.SelectSwitch()) return kExitDiffTrouble;
+  // Another model's registers mean other things: every "difference" would be noise.
+  const std::string fileModel = ListOfModel(c.file->entries);
+  const FactoryDefaultList* own = s.Record().factoryDefaults;
+  const std::string switchModel = own ? ListOfModel(*own) : "";
+  if (!fileModel.empty() && !switchModel.empty() && fileModel != switchModel) {
+    Json details = c.details;
+    details["file_model"] = fileModel;
+    details["switch_model"] = switchModel;
+    s.Error("the file holds a " + fileModel + " switch's registers, but " + FormatMac(s.Record().mac) + " is a " +
+                switchModel + " switch: nothing compared",
+            details);
+    return kExitDiffTrouble;
+  }
   ProgressLine line(s, "Reading registers");
   const ConfigDiffResult r = DiffConfig(line.Context(), *c.file, line.Fn());
   line.End();
@@ -323,22 +336,26 @@ CommandRegistrar registrar([](Commands& c) {
   c.Add(config, "save", "Save the switch's settings to a file (asks before replacing one unless --yes)",
         Needs::kSwitch, [](Session& s) { return Save(s, savePath); })
       ->add_option("file", savePath, "Configuration file (.qsw)")
+      ->type_name("FILE")
       ->required();
   c.Add(
        config, "load",
        "Load a file into the switch, then soft-reset it (a file from another switch asks unless --yes)",
        Needs::kSwitch, [](Session& s) { return Load(s, loadPath); }, true)
       ->add_option("file", loadPath, "Configuration file (.qsw)")
+      ->type_name("FILE")
       ->required();
   c.Add(config, "show", "Decode a file entry by entry and check it as a load would", Needs::kNothing,
         [](Session& s) { return Show(s, showPath); })
       ->add_option("file", showPath, "Configuration file (.qsw)")
+      ->type_name("FILE")
       ->required();
   c.Add(config, "diff",
         "Compare a file with the switch: the registers whose masked bits differ (exit 0 equal, 1 different, "
         "2 trouble)",
         Needs::kNothing, [](Session& s) { return Diff(s, diffPath); })
       ->add_option("file", diffPath, "Configuration file (.qsw)")
+      ->type_name("FILE")
       ->required();
   c.Add(
       &c.App(), "factory-default",

@@ -57,6 +57,13 @@ std::string ValuesHelp(const FormField& f) {
   return out;
 }
 
+// The words a field takes, for completion (a port list is typed, "all" and "none" offered).
+std::vector<std::string> ValueWords(const FormField& f) {
+  if (f.kind == FieldKind::PortSet) return {"all", "none"};
+  if (f.kind == FieldKind::RadioPair) return {f.words[0], f.words[1]};
+  return {f.itemWords.begin(), f.itemWords.end()};
+}
+
 std::string SettingsHelp(const FormTable& formTable) {
   std::string out;
   for (const FormField& f : formTable.fields) out += (out.empty() ? "" : " ") + ("[" + std::string(f.keyword) + " " + ValuesHelp(f) + "]");
@@ -228,6 +235,11 @@ CommandRegistrar registrar([](Commands& c) {
         Needs::kSwitch, [formTable, &mine](Session& s) { return SetForm(s, *formTable, mine); }, true,
         [formTable, &mine] { ParseSettings(*formTable, mine); });
     set->add_option("settings", mine, "SETTING VALUE pairs")->required();
+    KeywordGrammar grammar;
+    for (const FormField& f : formTable->fields) grammar.emplace_back(f.keyword, ValueWords(f));
+    if (TakesBareValue(*formTable))
+      for (const std::string& value : ValueWords(formTable->fields[0])) grammar.emplace_back(value, std::vector<std::string>{});
+    c.Keywords(set, std::move(grammar));
   }
   c.Add(show, "faults", "Show the Fault Information page", Needs::kSwitch, ShowFaults);
   static std::string resetKind;

@@ -149,7 +149,8 @@ CommandRegistrar registrar([](Commands& c) {
   CLI::App* metrics = c.Add(&c.App(), "metrics",
                             "Port state and MIB counters of every switch found (or of --switch) as Prometheus text",
                             Needs::kSwitch, [](Session& s) { return Metrics(s, a.output); });
-  metrics->add_option("-o,--output", a.output, "Write to FILE, replaced whole (node_exporter's textfile collector)");
+  metrics->add_option("-o,--output", a.output, "Write to FILE, replaced whole (node_exporter's textfile collector)")
+      ->type_name("FILE");
 
   CLI::App* serve = c.Add(&c.App(), "serve-metrics", "Serve the metrics over HTTP on /metrics, reading at each scrape",
                           Needs::kSwitch, [](Session& s) { return ServeMetrics(s, a.listen, a.scrapes); });

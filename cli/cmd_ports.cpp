@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <set>
 
 #include "cli/cli.h"
 #include "cli/lockout_check.h"
@@ -40,37 +41,45 @@ constexpr const char* kSettingsUsage =
     "[pause none|asym-partner|symmetric|asym-local]; CODE is 0-7 or no|128k|256k|512k|1m|2m|4m|8m";
 constexpr int kSpeed1000Full = 5;
 
+// The words of each setting, in the order of the dialog's choices.
+const std::vector<std::string> kBandwidthWords = {"no", "128k", "256k", "512k", "1m", "2m", "4m", "8m"};
+const std::vector<std::string> kSpeedWords = {"auto", "10h", "10f", "100h", "100f", "1000f"};
+const std::vector<std::string> kPauseWords = {"none", "asym-partner", "symmetric", "asym-local"};
+
+std::optional<int> WordIndex(const std::vector<std::string>& words, const std::string& text) {
+  const auto at = std::find(words.begin(), words.end(), Lower(text));
+  if (at == words.end()) return std::nullopt;
+  return static_cast<int>(at - words.begin());
+}
+
+// The settings words, for completion.
+KeywordGrammar SettingsGrammar() {
+  return {{"enable", {}},          {"disable", {}},          {"speed", kSpeedWords},
+          {"rx", kBandwidthWords}, {"tx", kBandwidthWords}, {"pause", kPauseWords}};
+}
+
 std::optional<int> ParseBandwidth(const std::string& text) {
   std::string t = Lower(text);
   if (t.size() > 3 && t.compare(t.size() - 3, 3, "bps") == 0) t.resize(t.size() - 3);
-  static const char* kNames[8] = {"no", "128k", "256k", "512k", "1m", "2m", "4m", "8m"};
   for (int i = 0; i < 8; ++i)
-    if (t == kNames[i] || t == std::to_string(i)) return i;
+    if (t == kBandwidthWords[i] || t == std::to_string(i)) return i;
   if (t == "disable" || t == "none" || t == "off") return 0;
   return std::nullopt;
 }
 
-std::optional<int> ParseSpeed(const std::string& text) {
-  static const char* kNames[6] = {"auto", "10h", "10f", "100h", "100f", "1000f"};
-  const std::string t = Lower(text);
-  for (int i = 0; i < 6; ++i)
-    if (t == kNames[i]) return i;
-  return std::nullopt;
-}
-
-std::optional<int> ParsePause(const std::string& text) {
-  static const char* kNames[4] = {"none", "asym-partner", "symmetric", "asym-local"};
-  const std::string t = Lower(text);
-  for (int i = 0; i < 4; ++i)
-    if (t == kNames[i]) return i;
-  return std::nullopt;
-}
+std::optional<int> ParseSpeed(const std::string& text) { return WordIndex(kSpeedWords, text); }
+std::optional<int> ParsePause(const std::string& text) { return WordIndex(kPauseWords, text); }
 
 // The settings words given after the port(s); only the named settings are set, the others
 // stay -1. An error text when the words do not parse.
 std::optional<std::string> ParseSettings(const std::vector<std::string>& words, PortSettings& out) {
+  std::set<std::string> seen;
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string w = Lower(words[i]);
+    // One value a setting: which of two would the operator mean?
+    const std::string setting = w == "disable" ? "enable" : w;
+    if (!seen.insert(setting).second)
+      return (setting == "enable" ? std::string("enable/disable") : w) + " is given twice";
     if (w == "enable" || w == "disable") {
       out.enable = w == "enable" ? 0 : 1;
       continue;
@@ -292,6 +301,7 @@ CommandRegistrar registrar([](Commands& c) {
   port->add_option("port", a.port, "Port: 1-24, G1, G2")->required()->check(PortCheck());
   port->add_option("settings", a.words, kSettingsUsage)->required()->type_name("SETTING...");
   port->add_flag("--force", a.force, kForceHelp);
+  c.Keywords(port, SettingsGrammar());
 
   CLI::App* ports = c.Add(
       &c.App(), "ports", "Change the settings of many ports", Needs::kSwitch,
@@ -299,6 +309,7 @@ CommandRegistrar registrar([](Commands& c) {
   ports->add_option("portlist", a.list, "PORTLIST, e.g. 1-4,9,G1")->required()->check(PortListCheck());
   ports->add_option("settings", a.words, kSettingsUsage)->required()->type_name("SETTING...");
   ports->add_flag("--force", a.force, kForceHelp);
+  c.Keywords(ports, SettingsGrammar());
 
   CLI::App* trunk = c.Add(
       &c.App(), "trunk", "Enable exactly the given trunk groups (or none)", Needs::kSwitch,

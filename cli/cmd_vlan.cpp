@@ -1,6 +1,7 @@
 // VLAN commands: show vlans, vlan add/edit/delete/delete-all/home. They run the VLAN page's
 // logic and report what changed in the list.
 #include <algorithm>
+#include <cctype>
 
 #include "cli/cli.h"
 #include "pages/vlan/vlan_config.h"
@@ -31,14 +32,54 @@ int ShowVlans(Session& s) {
   return kExitOk;
 }
 
-// Runs a VLAN operation and reports how the list changed.
-int ApplyAndReport(Session& s, const VlanList& before, const std::function<VlanOutcome()>& operation) {
+// The VLAN registers whole: what a rebuild may change besides the list.
+VlanImage ReadImage(Session& s) {
+  const auto image = ReadVlanImage(s.engine(), s.context().Switch());
+  if (!image) throw Failure("reading the VLAN registers failed");
+  return *image;
+}
+
+// A register field the operation changed, typed: members as port names, tag modes as their
+// words, indexes and IDs as numbers.
+Json RegisterChangeJson(const VlanFieldChange& f) {
+  std::string setting = f.setting;
+  std::replace(setting.begin(), setting.end(), ' ', '_');
+  std::transform(setting.begin(), setting.end(), setting.begin(), [](unsigned char ch) { return std::tolower(ch); });
+  auto typed = [&](const std::string& text, uint32_t value) -> Json {
+    if (setting == "members") return PortNamesValue(text == "none" ? "" : text);
+    if (setting == "tag_mode") return text;
+    return value;
+  };
+  Json j = Json::object();
+  j["register"] = f.reg;
+  if (f.highReg) j["high_register"] = f.highReg;
+  j["of"] = f.subject;
+  j["setting"] = setting;
+  j["old"] = typed(f.before, f.beforeValue);
+  j["new"] = typed(f.after, f.afterValue);
+  return j;
+}
+
+// Runs a VLAN operation and reports how the list changed, then every register it changed.
+int ApplyAndReport(Session& s, const VlanImage& image, const std::function<VlanOutcome()>& operation) {
   const int status = ExitStatusFor(s, operation());
   if (status != kExitOk) return status;
-  const VlanList after = ReadList(s);
+  const std::vector<int> portToChip = PortToChip(s.context());
+  const VlanImage now = ReadImage(s);
+  const VlanList before = VlanListOf(image, portToChip);
+  const VlanList after = VlanListOf(now, portToChip);
   const auto changes = DiffLists(before.table, after.table, VlanSchema(), "");
-  if (changes.empty()) s.out().NothingToDo("VLANs: nothing changed");
+  // The list shows the operator's VLANs only; a rebuild also moves port indexes and the
+  // hidden entries. Every register that changed is named.
+  const auto fields = DescribeVlanChanges(image, now, portToChip);
+  if (changes.empty()) s.out().NothingToDo(fields.empty() ? "VLANs: nothing changed" : "VLANs: the list is unchanged");
   s.out().Changed(changes);
+  Json registers = Json::array();
+  for (const VlanFieldChange& f : fields) {
+    s.out().Line(f.Text());
+    registers.push_back(RegisterChangeJson(f));
+  }
+  s.out().Doc()["registers"] = registers;
   if (before.vlanFunction != after.vlanFunction) s.out().Line(std::string("Vlan Function: ") + EnableText(after.vlanFunction));
   s.out().Doc()["vlan_function"] = after.vlanFunction;
   s.out().Doc()["tag_vlan"] = after.tagVlan;
@@ -46,9 +87,8 @@ int ApplyAndReport(Session& s, const VlanList& before, const std::function<VlanO
 }
 
 // Only VLANs the list shows can be edited or deleted, as on the page.
-void CheckListed(const VlanList& list, int number) {
-  if (std::find(list.rowEntries.begin(), list.rowEntries.end(), number - 1) == list.rowEntries.end())
-    throw Failure(Format("there is no Vlan %d (see 'show vlans')", number));
+void CheckListed(const VlanImage& image, int number) {
+  if (!IsListedVlan(image.entries, number - 1)) throw Failure(Format("there is no Vlan %d (see 'show vlans')", number));
 }
 
 struct EditArgs {
@@ -62,7 +102,7 @@ int AddOrEdit(Session& s, const EditArgs& a, bool isNew) {
   const int number = isNew ? 0 : static_cast<int>(*ParseNumber(a.number));
   const bool tagged = a.vidOption->count() > 0;
   const std::vector<int> positions = s.Ports(a.ports);
-  const VlanList before = ReadList(s);
+  const VlanImage before = ReadImage(s);
   if (!isNew) CheckListed(before, number);
 
   VlanEditForm form;
@@ -77,18 +117,18 @@ int AddOrEdit(Session& s, const EditArgs& a, bool isNew) {
 
 int Delete(Session& s, const std::string& numberText) {
   const int number = static_cast<int>(*ParseNumber(numberText));
-  const VlanList before = ReadList(s);
+  const VlanImage before = ReadImage(s);
   CheckListed(before, number);
   return ApplyAndReport(s, before, [&] { return DeleteVlanEntry(s.context(), number - 1); });
 }
 
 int DeleteAll(Session& s) {
-  const VlanList before = ReadList(s);
+  const VlanImage before = ReadImage(s);
   return ApplyAndReport(s, before, [&] { return DeleteAllVlans(s.context()); });
 }
 
 int Home(Session& s) {
-  const VlanList before = ReadList(s);
+  const VlanImage before = ReadImage(s);
   return ApplyAndReport(s, before, [&] { return ResetToHomeVlan(s.context()); });
 }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <optional>
@@ -102,6 +103,23 @@ int Watch(Session& s, const std::string& page, double intervalS, int count) {
   return kExitOk;
 }
 
+// From a tenth of a second (faster only spins and floods the switch) to a day; not a number,
+// an infinity or anything beyond is refused before the first reading.
+constexpr double kMinIntervalS = 0.1;
+constexpr double kMaxIntervalS = 86400;
+
+CLI::Validator IntervalCheck() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        char* end = nullptr;
+        const double seconds = std::strtod(text.c_str(), &end);
+        const bool number = !text.empty() && end == text.c_str() + text.size();
+        if (number && seconds >= kMinIntervalS && seconds <= kMaxIntervalS) return {};
+        return "bad interval: " + text + " (0.1 to 86400 seconds)";
+      },
+      "");
+}
+
 struct Args {
   std::string page;
   double interval = 2;
@@ -113,7 +131,9 @@ CommandRegistrar registrar([](Commands& c) {
   CLI::App* watch = c.Add(&c.App(), "watch", "Show the Port Status or MIB Counter list again and again (with rates)",
                           Needs::kSwitch, [](Session& s) { return Watch(s, a.page, a.interval, a.count); });
   watch->add_option("page", a.page, "status or mib")->required()->check(CLI::IsMember({"status", "mib"}));
-  watch->add_option("--interval", a.interval, "Seconds between readings (default 2)")->check(CLI::NonNegativeNumber);
+  watch->add_option("--interval", a.interval, "Seconds between readings, 0.1 to 86400 (default 2)")
+      ->check(IntervalCheck())
+      ->type_name("SECONDS");
   watch->add_option("--count", a.count, "Stop after this many readings (default: until Ctrl+C)")
       ->check(CLI::NonNegativeNumber);
 });

@@ -56,16 +56,39 @@ std::string Joined(const std::vector<std::string>& words) {
   return out;
 }
 
+// The command's words ("show status").
+std::string PathOf(const CLI::App* at) {
+  std::string path = at->get_name();
+  for (const CLI::App* p = at->get_parent(); p && p->get_parent(); p = p->get_parent()) path = p->get_name() + " " + path;
+  return path;
+}
+
+// The options a command itself takes ("--vid"), for a word it does not know.
+std::vector<std::string> OwnOptions(const CLI::App* at) {
+  std::vector<std::string> names;
+  for (const CLI::Option* o : at->get_options())
+    if (!o->get_positional() && o != at->get_help_ptr() && !o->get_lnames().empty()) names.push_back("--" + o->get_lnames().front());
+  return names;
+}
+
 // A command or page that is missing (`word` empty) or unknown: the message lists the choices.
+// A word a command without subcommands does not take names the command and its options.
 int ChoiceFailure(Output& out, CLI::App& app, const std::string& word) {
   CLI::App* at = Reached(app);
-  const auto choices = Choices(at);
+  auto choices = Choices(at);
   std::string text;
-  if (at == &app)
+  if (at == &app) {
     text = (word.empty() ? "no command given" : "unknown command: " + word) + " (commands: " + Joined(choices) + ")";
-  else
-    text = "'" + at->get_name() + "' " + (word.empty() ? "needs one of: " : "has no " + word + "; choose one of: ") +
+  } else if (choices.empty()) {
+    choices = OwnOptions(at);
+    const bool option = word.size() > 1 && word[0] == '-';
+    text = "'" + PathOf(at) + "' takes no " + (option ? "option " : "argument ") + word + " (" +
+           (choices.empty() ? std::string("it has no options of its own") : "its options: " + Joined(choices)) +
+           "; see 'brisfell-cli " + PathOf(at) + " --help')";
+  } else {
+    text = "'" + PathOf(at) + "' " + (word.empty() ? "needs one of: " : "has no " + word + "; choose one of: ") +
            Joined(choices);
+  }
   Json details = Json::object();
   details["choices"] = choices;
   out.Error(text, details);
@@ -104,6 +127,27 @@ void ReleaseSocketsAfterExit() {
   ::_exit(0);
 }
 
+// The command line with "--sim WORD" settled: WORD is the scenario only when it names an
+// existing file or ends in .json ("--sim shwo status" keeps "shwo" a command word). A bare
+// --sim is taken out (the parser would take the next word as its value) and reported in `bare`.
+std::vector<std::string> SettleSim(int argc, char** argv, bool& bare) {
+  std::vector<std::string> args(argv, argv + argc);
+  bare = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--") break;
+    if (args[i] != "--sim") continue;
+    if (i + 1 < args.size() && IsScenarioWord(args[i + 1])) {
+      args[i] = "--sim=" + args[i + 1];
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    } else {
+      bare = true;
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+      --i;
+    }
+  }
+  return args;
+}
+
 int UsageFailure(Output& out, const std::string& message) {
   out.Error(message);
   if (!out.Json()) std::cerr << "Run with --help for more information.\n";
@@ -119,8 +163,14 @@ int main(int argc, char** argv) {
   bool listCommands = false;
   app.set_version_flag("-V,--version", std::string("brisfell-cli ") + BRISFELL_VERSION);
   app.add_option("-a,--adapter", options.adapter, "Adapter by name or index (default: the first)")
-      ->type_name("NAME|INDEX");
+      ->type_name("ADAPTER|INDEX");
   app.add_option("-s,--switch", options.switchSelector, "Switch by MAC or index (default: switch 0)")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            if (brisfell::ParseMac(text) || ParseNumber(text)) return {};
+            return "bad switch: " + text + " (a MAC address such as 02:0B:F1:00:00:01, or an index from 0)";
+          },
+          ""))
       ->type_name("MAC|INDEX");
   app.add_option("--key", options.key, "Authentication key of the --switch MAC, e.g. 0x1234 (not yet in the database)")
       ->check(NumberCheck("key", 0, 0xFFFF))
@@ -128,7 +178,8 @@ int main(int argc, char** argv) {
   app.add_option("--db", options.database, "Switch database file (default: qswrec.dat in the current directory)")
       ->type_name("FILE");
   CLI::Option* sim = app.add_option("--sim", options.simScenario,
-                                    "Use the emulated segment (the built-in scenario without a file)")
+                                    "Use the emulated segment: the built-in scenario, or SCENARIO when the next "
+                                    "word names a file or ends in .json")
                          ->expected(0, 1)
                          ->type_name("[SCENARIO]");
   app.add_option("--sim-state", options.simState,
@@ -161,8 +212,21 @@ int main(int argc, char** argv) {
   Commands commands(app, session);
   for (auto& setup : CommandSetups()) setup(commands);
 
+  // brisfell-cli --complete WORD... CURRENT: what may follow, for the shell's completion.
+  if (argc >= 2 && std::string(argv[1]) == "--complete") {
+    std::vector<std::string> typed(argv + 2, argv + argc);
+    const std::string current = typed.empty() ? "" : typed.back();
+    if (!typed.empty()) typed.pop_back();
+    for (const auto& c : CompletionCandidates(app, commands.AllKeywords(), typed, current)) std::cout << c << "\n";
+    return kExitOk;
+  }
+
+  bool bareSim = false;
+  std::vector<std::string> settled = SettleSim(argc, argv, bareSim);
+  std::vector<char*> settledArgv;
+  for (auto& a : settled) settledArgv.push_back(a.data());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(settledArgv.size()), settledArgv.data());
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
@@ -176,7 +240,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return UsageFailure(out, e.what());
   }
-  options.sim = sim->count() > 0;
+  options.sim = sim->count() > 0 || bareSim;
   out.SetStyle({options.json, !options.json && ColorOn(options.color, STDOUT_FILENO), options.brief && !options.json,
                 ColorOn(options.color, STDERR_FILENO)});
 

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <stdexcept>
+#include <type_traits>
 
 #include "engine/safe_file.h"
 
@@ -22,6 +23,76 @@ constexpr size_t kEepromSize = 2048;
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
   throw std::runtime_error("scenario: " + where + ": " + what);
+}
+
+// Builds the document as json::parse does, and knows at each value where it is
+// ("switches[2].ports[0].speed"), so that a number beyond a double's range is refused naming
+// its key instead of escaping as the library's own out-of-range error.
+class PlacedDomParser : public nlohmann::detail::json_sax_dom_parser<json> {
+ public:
+  using Base = nlohmann::detail::json_sax_dom_parser<json>;
+  PlacedDomParser(json& result, std::string base) : Base(result, true), base_(std::move(base)) {}
+
+  bool null() { return Value(Base::null()); }
+  bool boolean(bool v) { return Value(Base::boolean(v)); }
+  bool number_integer(number_integer_t v) { return Value(Base::number_integer(v)); }
+  bool number_unsigned(number_unsigned_t v) { return Value(Base::number_unsigned(v)); }
+  bool number_float(number_float_t v, const string_t& s) { return Value(Base::number_float(v, s)); }
+  bool string(string_t& v) { return Value(Base::string(v)); }
+  bool binary(binary_t& v) { return Value(Base::binary(v)); }
+  bool start_object(std::size_t n) {
+    places_.push_back({false, {}, 0});
+    return Base::start_object(n);
+  }
+  bool key(string_t& k) {
+    places_.back().key = k;
+    return Base::key(k);
+  }
+  bool end_object() { return Close(Base::end_object()); }
+  bool start_array(std::size_t n) {
+    places_.push_back({true, {}, 0});
+    return Base::start_array(n);
+  }
+  bool end_array() { return Close(Base::end_array()); }
+
+  template <class Exception>
+  bool parse_error(std::size_t position, const std::string& token, const Exception& ex) {
+    if constexpr (std::is_same_v<Exception, json::out_of_range>)
+      Fail(Where(), "the number " + token + " is out of range");
+    return Base::parse_error(position, token, ex);
+  }
+
+ private:
+  struct Place {
+    bool array = false;
+    std::string key;
+    size_t index = 0;  // the element being read
+  };
+  bool Value(bool ok) {
+    if (!places_.empty() && places_.back().array) ++places_.back().index;
+    return ok;
+  }
+  bool Close(bool ok) {
+    places_.pop_back();
+    return Value(ok);
+  }
+  std::string Where() const {
+    std::string where = base_;
+    for (const Place& p : places_)
+      where += p.array ? "[" + std::to_string(p.index) + "]" : (where.empty() ? "" : ".") + p.key;
+    return where.empty() ? "top level" : where;
+  }
+  std::string base_;
+  std::vector<Place> places_;
+};
+
+// json::parse with numbers out of range refused at their place (`base` names where `text`
+// sits in the whole). Syntax errors throw json::parse_error as json::parse does.
+json ParseJson(const std::string& text, const std::string& base) {
+  json doc;
+  PlacedDomParser parser(doc, base);
+  json::sax_parse(text, &parser);
+  return doc;
 }
 
 void CheckKeys(const json& object, const std::string& where, const std::set<std::string>& allowed) {
@@ -370,7 +441,7 @@ void ValidateScenario(const Scenario& scenario) {
 Scenario ParseScenario(const std::string& text) {
   json doc;
   try {
-    doc = json::parse(text);
+    doc = ParseJson(text, "");
   } catch (const json::parse_error& e) {
     throw std::runtime_error(std::string("scenario: not valid JSON: ") + e.what());
   }
@@ -436,7 +507,7 @@ void ApplyFaultsText(Scenario& scenario, const std::string& text) {
   size_t first = text.find_first_not_of(" \t\n");
   if (first != std::string::npos && text[first] == '{') {
     try {
-      object = json::parse(text);
+      object = ParseJson(text, "faults");
     } catch (const json::parse_error& e) {
       throw std::runtime_error(std::string("faults: not valid JSON: ") + e.what());
     }
@@ -453,7 +524,7 @@ void ApplyFaultsText(Scenario& scenario, const std::string& text) {
       const std::string value = eq == std::string::npos ? "true" : item.substr(eq + 1);
       json parsed;
       try {
-        parsed = json::parse(value);
+        parsed = ParseJson(value, "faults." + key);
       } catch (const json::parse_error&) {
         parsed = value;  // a switch name
       }

@@ -23,6 +23,10 @@
 #include "sim/network.h"
 #include "sim/scenario.h"
 
+#ifndef BRISFELL_VERSION
+#define BRISFELL_VERSION "unknown"
+#endif
+
 namespace {
 
 using namespace brisfell;
@@ -46,8 +50,10 @@ int main(int argc, char** argv) {
   std::string scenarioFile;
   std::string faultsText;
   bool verbose = false;
+  app.set_version_flag("-V,--version", std::string("brisfell-sim ") + BRISFELL_VERSION);
   app.add_option("-i,--interface", interfaceName, "The Ethernet interface to answer on")->required();
-  app.add_option("--scenario", scenarioFile, "Scenario file (JSON); the built-in scenario without it");
+  app.add_option("--scenario", scenarioFile, "Scenario file (JSON); the built-in scenario without it")
+      ->type_name("FILE");
   app.add_option("--faults", faultsText,
                  "Faults of the wire, as key=value pairs (e.g. drop=0.1,seed=7); see the README's Faults section");
   app.add_flag("-v,--verbose", verbose, "Log every frame received and sent, one line each");

@@ -143,6 +143,66 @@ std::vector<AuditFinding> AuditSwitches(PageContext& context) {
   return all;
 }
 
+bool AuditFixApplicable(const AuditFinding& f) {
+  const std::string check = f.check;
+  // "authorize PORTLIST" when the station's port is not known: the operator must choose.
+  return (check == kAuditEveryPortManages && f.command.find("PORTLIST") == std::string::npos) ||
+         check == kAuditRemoteAccess || check == kAuditLoopDetectionOff || check == kAuditStormFilterOff;
+}
+
+namespace {
+
+Outcome ApplyOnCurrent(PageContext& context, const AuditFinding& f) {
+  const std::string check = f.check;
+  if (check == kAuditEveryPortManages) {
+    const int chip = StationChipPort(context);
+    if (chip < 0) return Outcome::Refused("the port this console comes in through is not known");
+    SecurityState state = NewSecurityState(context);
+    const Outcome read = RefreshSecurity(context, state);
+    if (!read.ok()) return read;
+    // Every box is set at once, so both registers are known whatever the read gave.
+    state.ports.values.at(0).ticked = 1u << context.engine.MapChipToPort(context.Switch(), chip);
+    state.ports.values.at(0).tickedChosen = true;
+    return UpdateSecurity(context, state, LockoutPolicy::kAsk);
+  }
+  if (check == kAuditRemoteAccess) {
+    SecurityState state = NewSecurityState(context);
+    RefreshSecurity(context, state);
+    // The access step acts on what its button says: only a read that says "enabled" disables.
+    if (state.accessCaption != kDisableAccessCaption)
+      return Outcome::ReadFailed("could not read the remote-access setting; nothing was written");
+    return ToggleRemoteAccess(context, state);
+  }
+  const char* keyword = check == kAuditLoopDetectionOff ? "loop-detect" : "storm-filter";
+  const FormTable& g = GlobalConfigForm();
+  FormState state = NewFormState(g, context.PortCount());
+  const Outcome read = FormRefresh(context, g, state);
+  if (!read.ok()) return read;
+  const int field = g.IndexOf(keyword);
+  state.values.at(static_cast<size_t>(field)).choice = ChoiceFromWord(g.fields.at(static_cast<size_t>(field)), "on");
+  return FormUpdate(context, g, state);
+}
+
+}  // namespace
+
+Outcome ApplyAuditFix(PageContext& context, const AuditFinding& finding) {
+  if (!AuditFixApplicable(finding)) return Outcome::Refused("this finding has no fix that can be applied as it stands");
+  Engine& engine = context.engine;
+  Mac mac{};
+  if (context.Adapter() < 0 || !engine.GetSwitchMac(finding.switchIndex, mac) || mac != finding.mac)
+    return Outcome::Refused("switch " + FormatMac(finding.mac) + " is no longer in the table: run the audit again");
+  const int current = engine.CurrentSwitchIndex();
+  engine.SetCurrentSwitchIndex(finding.switchIndex);
+  const Outcome outcome = ApplyOnCurrent(context, finding);
+  engine.SetCurrentSwitchIndex(current);
+  return outcome;
+}
+
+std::string AuditProgram(const std::string& adapterName, bool emulated, const std::string& scenarioFile) {
+  if (!emulated) return "brisfell-cli -a " + adapterName;
+  return "brisfell-cli --sim" + (scenarioFile.empty() ? "" : " " + scenarioFile);
+}
+
 std::string FixCommandLine(const AuditFinding& finding, const std::string& program) {
   if (finding.command.empty()) return "";
   return program + " -s " + FormatMac(finding.mac) + " " + finding.command;
@@ -152,7 +212,7 @@ Table AuditTable(const std::vector<AuditFinding>& findings, const std::string& p
   Table table{{"Index", "MAC Address", "Model", "Check", "Finding", "Fix"}, {}};
   for (const AuditFinding& f : findings)
     table.rows.push_back({std::to_string(f.switchIndex), FormatMac(f.mac), f.model, f.check, f.text,
-                          FixCommandLine(f, program)});
+                          program.empty() ? f.command : FixCommandLine(f, program)});
   return table;
 }
 

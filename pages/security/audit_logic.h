@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/common/outcome.h"
 #include "pages/common/page_context.h"
 #include "pages/common/table.h"
 
@@ -35,9 +36,23 @@ std::vector<AuditFinding> AuditSwitch(PageContext& context, int index);
 // Every switch of the table in order; the current switch is the same afterwards.
 std::vector<AuditFinding> AuditSwitches(PageContext& context);
 
+// Whether the finding's fix is one change with nothing left for the operator to choose (a new
+// key is), so that it can be applied as it stands.
+bool AuditFixApplicable(const AuditFinding& finding);
+// Applies the fix of one finding through the page that owns the setting, as the page would:
+// remote access is disabled only after the page's question, and management is kept on the
+// station's own port only (the lock-out guard asks if that would cut this console off). The
+// switch must still be the one audited (same index, same MAC); the current switch is the same
+// afterwards.
+Outcome ApplyAuditFix(PageContext& context, const AuditFinding& finding);
+
+// "brisfell-cli -a NAME" for a real adapter; the emulated segment is "brisfell-cli --sim"
+// (with its scenario file when one was loaded), which is how the command line reaches it.
+std::string AuditProgram(const std::string& adapterName, bool emulated, const std::string& scenarioFile);
 // "PROGRAM -s MAC COMMAND"; "" when the finding has no command.
 std::string FixCommandLine(const AuditFinding& finding, const std::string& program);
-// "Index", "MAC Address", "Model", "Check", "Finding", "Fix" (the fix as FixCommandLine).
+// "Index", "MAC Address", "Model", "Check", "Finding", "Fix" (the fix as FixCommandLine; the
+// command alone when `program` is "", as a list that shows the MAC beside it does).
 Table AuditTable(const std::vector<AuditFinding>& findings, const std::string& program);
 
 }  // namespace brisfell

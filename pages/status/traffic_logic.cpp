@@ -19,6 +19,30 @@ std::optional<uint32_t> Find(const std::map<uint16_t, uint32_t>& registers, uint
 
 }  // namespace
 
+RateScale RateScaleFor(double largestBytesPerSecond) {
+  const double bits = largestBytesPerSecond * 8;
+  if (bits >= 1e9) return {1e9, "Gbit/s"};
+  if (bits >= 1e6) return {1e6, "Mbit/s"};
+  if (bits >= 1e3) return {1e3, "kbit/s"};
+  return {1, "bit/s"};
+}
+
+std::string BitRateText(double bytesPerSecond) {
+  const RateScale scale = RateScaleFor(bytesPerSecond);
+  const double value = bytesPerSecond * 8 / scale.bitsPerUnit;
+  const char* format = value >= 100 ? "%.0f %s" : value >= 10 ? "%.1f %s" : "%.2f %s";
+  if (scale.bitsPerUnit == 1) format = "%.0f %s";  // no fraction of a bit
+  return Format(format, value, scale.unit.c_str());
+}
+
+std::string TrafficPointText(const std::string& seriesName, double bytesPerSecond, double secondsBefore) {
+  // Thousands grouped, so that the byte count reads at a glance.
+  std::string digits = Format("%.0f", std::max(0.0, bytesPerSecond));
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), ",");
+  return seriesName + ": " + BitRateText(bytesPerSecond) + " (" + digits + " bytes/s) " +
+         Format("%.0f s before the last sample", std::max(0.0, secondsBefore));
+}
+
 void TrafficRecorder::Reset() {
   chosen_.clear();
   choiceMade_ = false;

@@ -26,6 +26,18 @@ struct TrafficSeries {
   std::vector<TrafficSample> samples;  // oldest first
 };
 
+// Rates are shown as network rates are read: bits a second with SI prefixes (powers of 1000).
+struct RateScale {
+  double bitsPerUnit = 1;  // bit/s in one unit of the axis
+  std::string unit;        // "bit/s", "kbit/s", "Mbit/s", "Gbit/s"
+};
+// The unit the largest rate (bytes a second) reads best in.
+RateScale RateScaleFor(double largestBytesPerSecond);
+// "4.10 Mbit/s", "950 bit/s": three significant digits in the rate's own unit.
+std::string BitRateText(double bytesPerSecond);
+// A point of the chart: "Port 1 Rx: 4.10 Mbit/s (512,000 bytes/s) 12 s before the last sample".
+std::string TrafficPointText(const std::string& seriesName, double bytesPerSecond, double secondsBefore);
+
 class TrafficRecorder {
  public:
   static constexpr int64_t kDefaultKeepUs = 5 * 60 * 1'000'000LL;

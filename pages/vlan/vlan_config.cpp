@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "pages/common/form.h"
+#include "pages/vlan/tag_control_logic.h"
+
 namespace brisfell {
 
 namespace {
@@ -26,6 +29,14 @@ VlanOutcome Write(PageContext& ctx, const VlanWrites& writes) {
 }
 
 }  // namespace
+
+// A rebuild changes more than the list shows: the status line names every register it wrote.
+VlanOutcome WriteRebuild(PageContext& ctx, const VlanImage& image, const VlanRebuild& rebuild) {
+  const VlanOutcome outcome = Write(ctx, rebuild.writes);
+  if (outcome == VlanOutcome::kWritten)
+    ctx.Status(VlanChangesStatus(DescribeVlanChanges(image, rebuild.after, PortToChip(ctx))));
+  return outcome;
+}
 
 const char* EnableText(bool on) { return on ? "Enable" : "Disable"; }
 
@@ -63,17 +74,90 @@ VlanList RefreshVlanList(PageContext& ctx) {
   const int n = ctx.PortCount();
   if (n <= 0 || n > kMaxChipPorts) return empty;
 
-  uint32_t control = 0;
-  VlanTable entries{};
-  if (!ReadListRegisters(ctx.engine, sw, n, control, entries)) return empty;
+  VlanImage image = VlanImage::Empty(n);
+  if (!ReadListRegisters(ctx.engine, sw, n, image.vlanControl, image.entries)) return empty;
+  return VlanListOf(image, PortToChip(ctx));
+}
 
-  std::vector<int> portToChip(static_cast<size_t>(n));
-  for (int f = 0; f < n; ++f) portToChip[f] = ctx.engine.MapPortToChip(sw, f);
-  VlanList list = BuildVlanList(entries, n, portToChip);
+VlanList VlanListOf(const VlanImage& image, const std::vector<int>& portToChip) {
+  VlanList list = BuildVlanList(image.entries, image.portCount, portToChip);
   list.read = true;
-  list.vlanFunction = control & 0x01;
-  list.tagVlan = control & 0x10;
+  list.vlanFunction = image.vlanControl & 0x01;
+  list.tagVlan = image.vlanControl & 0x10;
   return list;
+}
+
+std::vector<int> PortToChip(PageContext& ctx) {
+  const int n = std::max(0, ctx.PortCount());
+  std::vector<int> portToChip(static_cast<size_t>(n));
+  for (int f = 0; f < n; ++f) portToChip[f] = ctx.engine.MapPortToChip(ctx.Switch(), f);
+  return portToChip;
+}
+
+std::string VlanFieldChange::Text() const {
+  return (highReg ? Format("registers 0x%04X and 0x%04X, ", reg, highReg) : Format("register 0x%04X, ", reg)) + subject +
+         ": " + setting + " " + before + " -> " + after;
+}
+
+std::vector<VlanFieldChange> DescribeVlanChanges(const VlanImage& before, const VlanImage& after,
+                                                 const std::vector<int>& portToChip) {
+  std::vector<VlanFieldChange> out;
+  const int n = std::min(before.portCount, static_cast<int>(portToChip.size()));
+  std::vector<int> chipToPort(kMaxChipPorts, -1);
+  for (int f = 0; f < n; ++f)
+    if (portToChip[f] >= 0 && portToChip[f] < kMaxChipPorts) chipToPort[portToChip[f]] = f;
+  auto portName = [&](int chip) { return chipToPort[chip] >= 0 ? "port " + PortLabel(chipToPort[chip]) : Format("chip port %d", chip); };
+  auto members = [&](uint32_t set) {
+    uint32_t positions = 0;
+    for (int chip = 0; chip < kMaxChipPorts; ++chip)
+      if ((set >> chip & 1) && chipToPort[chip] >= 0) positions |= 1u << chipToPort[chip];
+    return PortListText(positions, n);
+  };
+
+  // The whole-table layouts also set the control register and the tag modes.
+  if (before.vlanControl != after.vlanControl)
+    out.push_back({kRegVlanControl, 0, "Vlan Control", "value", Format("0x%04X", before.vlanControl),
+                   Format("0x%04X", after.vlanControl), before.vlanControl, after.vlanControl});
+  for (int chip = 0; chip < before.portCount && chip < after.portCount; ++chip) {
+    const int was = before.PortIndex(chip), now = after.PortIndex(chip);
+    if (was != now)
+      out.push_back({static_cast<uint16_t>(kRegPortVlanIndex + chip / 2), 0, portName(chip), "VLAN index",
+                     std::to_string(was), std::to_string(now), static_cast<uint32_t>(was), static_cast<uint32_t>(now)});
+  }
+  for (int chip = 0; chip < before.portCount && chip < after.portCount; ++chip) {
+    const size_t word = static_cast<size_t>(chip / 8);
+    if (word >= before.portTagControl.size() || word >= after.portTagControl.size()) break;
+    const int shift = 2 * (chip % 8);
+    const uint32_t was = before.portTagControl[word] >> shift & 3, now = after.portTagControl[word] >> shift & 3;
+    if (was != now)
+      out.push_back({static_cast<uint16_t>(kRegPortTagControl + word), 0, portName(chip), "tag mode",
+                     kTagModeWords[was], kTagModeWords[now], was, now});
+  }
+  for (int k = 0; k < kVlanEntries; ++k) {
+    const VlanEntryValue& was = before.entries[k];
+    const VlanEntryValue& now = after.entries[k];
+    if (was == now) continue;
+    // Hidden entries by their index; the operator's VLANs by their number, as listed.
+    std::string subject = Format("entry %d (ports in no VLAN)", k);
+    if (k < kOperatorEntries)
+      subject = IsListedVlan(before.entries, k) || IsListedVlan(after.entries, k) ? Format("Vlan %d", k + 1)
+                                                                                  : Format("entry %d (combined)", k);
+    // A member set is written whole: both registers where the chip has two.
+    if (was.members != now.members)
+      out.push_back({VlanMembersLowRegister(k), HasHighMembers(before.portCount) ? VlanMembersHighRegister(k) : uint16_t{0},
+                     subject, "members", members(was.members), members(now.members), was.members, now.members});
+    if (was.vlanId != now.vlanId)
+      out.push_back({VlanIdRegister(k), 0, subject, "VLAN ID", std::to_string(was.vlanId), std::to_string(now.vlanId),
+                     was.vlanId, now.vlanId});
+  }
+  return out;
+}
+
+std::string VlanChangesStatus(const std::vector<VlanFieldChange>& changes) {
+  if (changes.empty()) return "VLAN registers: nothing changed.";
+  std::string text = "VLAN registers written: ";
+  for (size_t i = 0; i < changes.size(); ++i) text += (i ? "; " : "") + changes[i].Text();
+  return text + ".";
 }
 
 int VlanEntryFromRowText(const std::string& firstCell) {
@@ -123,7 +207,7 @@ VlanOutcome DeleteVlanEntry(PageContext& ctx, int entry) {
     ctx.prompt.Message(kVlanErrorTitle, *rebuild.failure, PromptIcon::Error);
     return VlanOutcome::kRefused;
   }
-  return Write(ctx, rebuild.writes);
+  return WriteRebuild(ctx, *image, rebuild);
 }
 
 VlanOutcome DeleteAllVlans(PageContext& ctx) {

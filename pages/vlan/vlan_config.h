@@ -46,6 +46,33 @@ Table VlanListColumns();
 VlanList BuildVlanList(const VlanTable& entries, int portCount, const std::vector<int>& portToChip);
 // Reads VlanControl and the 32 entries of the current switch and builds the list.
 VlanList RefreshVlanList(PageContext& ctx);
+// The list and labels of an image read whole.
+VlanList VlanListOf(const VlanImage& image, const std::vector<int>& portToChip);
+// Shown position f of the current switch is chip port PortToChip(ctx)[f].
+std::vector<int> PortToChip(PageContext& ctx);
+
+// One field a VLAN operation changed. The list shows only the operator's VLANs; a rebuild also
+// moves ports' VLAN indexes and the combined and unassigned entries, and these name them.
+struct VlanFieldChange {
+  uint16_t reg = 0;         // the register that holds it (a member set's low register)
+  uint16_t highReg = 0;     // a member set's high register on chips with one, else 0
+  std::string subject;      // "port 5", "Vlan 2", "entry 30 (combined)", "entry 31 (ports in no VLAN)"
+  std::string setting;      // "VLAN index", "members", "VLAN ID", "tag mode", "value" (Vlan Control)
+  std::string before;       // as shown: an index, port names ("1, 2, G1", "none"), an ID
+  std::string after;
+  uint32_t beforeValue = 0;  // the index, the chip-port member set, the ID
+  uint32_t afterValue = 0;
+  // "register 0x030D, port 3: VLAN index 31 -> 30"; "registers 0x0376 and 0x0377, ..."
+  std::string Text() const;
+};
+// Every field that differs between two images of one switch: Vlan Control, port indexes and
+// tag modes in chip-port order, then entries 0 to 31 (members, then VLAN ID).
+std::vector<VlanFieldChange> DescribeVlanChanges(const VlanImage& before, const VlanImage& after,
+                                                 const std::vector<int>& portToChip);
+// The page's status line after a write: "VLAN registers written: " and each change.
+std::string VlanChangesStatus(const std::vector<VlanFieldChange>& changes);
+// Sends a rebuild's writes (read from `image`) and, once sent, shows what they changed.
+VlanOutcome WriteRebuild(PageContext& ctx, const VlanImage& image, const VlanRebuild& rebuild);
 
 // The entry index named by a row's first cell ("Vlan %d"): the number after its fourth
 // character, minus 1. Text without a number gives -1.

@@ -92,7 +92,7 @@ VlanOutcome ApplyVlanEdit(PageContext& ctx, const VlanEditForm& form) {
     ctx.prompt.Message(kVlanErrorTitle, *rebuild.failure, PromptIcon::Error);
     return VlanOutcome::kRefused;
   }
-  return WriteVlanRegisters(ctx.engine, sw, rebuild.writes) ? VlanOutcome::kWritten : VlanOutcome::kWriteFailed;
+  return WriteRebuild(ctx, *image, rebuild);
 }
 
 }  // namespace brisfell

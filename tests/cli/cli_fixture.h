@@ -81,11 +81,17 @@ class CliTest : public ::testing::Test {
   }
 
   // brisfell-cli with these arguments (shell words), run in the test's folder.
-  CliRun Run(const std::string& args) {
+  CliRun Run(const std::string& args) { return Shell("'" + Program("brisfell-cli") + "' " + args); }
+
+  // A built program's path.
+  static std::string Program(const std::string& name) { return std::string(BRISFELL_BIN_DIR) + "/" + name; }
+
+  // A shell command line, run in the test's folder.
+  CliRun Shell(const std::string& commandLine) {
     const std::string outFile = (dir_ / "stdout.txt").string();
     const std::string errFile = (dir_ / "stderr.txt").string();
-    const std::string command = "cd '" + dir_.string() + "' && '" + std::string(BRISFELL_BIN_DIR) +
-                                "/brisfell-cli' " + args + " >'" + outFile + "' 2>'" + errFile + "'";
+    const std::string command =
+        "cd '" + dir_.string() + "' && { " + commandLine + "; } >'" + outFile + "' 2>'" + errFile + "'";
     const int raw = std::system(command.c_str());
     CliRun r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -128,7 +128,11 @@ TEST_F(ConfigCli, BrokenAndMissingFiles) {
                         Case{"config show none.qsw", 1, "Open file failed!"},
                         Case{"config load none.qsw", 1, "Open file failed!"},
                         Case{"config diff none.qsw", 2, "Open file failed!"},
-                        Case{"-s 02:00:5E:00:00:99 config diff core.qsw", 2, "no such switch"}}) {
+                        Case{"-s 02:00:5E:00:00:99 config diff core.qsw", 2, "no such switch"},
+                        // Another model's registers mean other things: both models are named.
+                        Case{std::string("-s ") + kAccessA + " config diff core.qsw", 2,
+                             "holds a TGR7724 switch's registers, but 02:0B:F1:16:00:03 is a LM8816 switch"},
+                        Case{std::string("-s ") + kGig + " config diff core.qsw", 2, "is a 26-port switch"}}) {
     const CliRun r = Cli(c.args);
     EXPECT_EQ(r.status, c.status) << c.args;
     EXPECT_TRUE(Has(r.err, c.says)) << c.args << ": " << r.err;

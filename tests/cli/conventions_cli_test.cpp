@@ -3,6 +3,7 @@
 // database alone, typed JSON and JSON errors, the choices on a missing or unknown command.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,13 @@ TEST_F(ConventionsCli, MalformedArgumentsAreUsageErrorsBeforeAnyFrame) {
       "port 3 speed fast", "vlan add 1 --vid 4095", "vlan add 1 --vid 0", "vlan delete 0",
       "vlan delete 32",  "mib-select 1 0 1 9", "mib-all frames", "trunk x",
       "--key 0x1234 read 1", "--key 0x10000 -s 02:0B:F1:24:00:01 read 1", "--color sometimes discover",
-      "-s 1 --json --key 7 read 1"};
+      "-s 1 --json --key 7 read 1", "-s zz read 1", "-s 1x show status",
+      // Too fast (it spins), beyond a day, or not a number at all.
+      "watch status --interval 0", "watch status --interval 0.05", "watch status --interval 86401",
+      "watch status --interval 1e300", "watch status --interval nan", "watch status --interval inf",
+      // One value a setting: which of two was meant?
+      "port 3 speed 100f speed 10h", "ports 1-2 enable disable", "port 3 rx 1m tx 2m rx 4m",
+      "show status --bogus", "show status extra"};
   for (const auto& args : cases) {
     const CliRun r = Sim(args);
     EXPECT_EQ(r.status, 2) << args << ": " << r.err;
@@ -112,6 +119,46 @@ TEST_F(ConventionsCli, VersionAndTheChoicesOfAMissingOrUnknownCommand) {
     const CliRun text = Run(c.args);
     EXPECT_NE(text.err.find(c.choice), std::string::npos) << c.args << ": " << text.err;
   }
+}
+
+TEST_F(ConventionsCli, WordsACommandDoesNotTakeAreNamedWithItsOptions) {
+  const CliRun bogus = Sim("show status --bogus");
+  EXPECT_EQ(bogus.status, 2);
+  EXPECT_NE(bogus.err.find("'show status' takes no option --bogus (it has no options of its own; see "
+                           "'brisfell-cli show status --help')"),
+            std::string::npos)
+      << bogus.err;
+  const CliRun vlan = Sim("--json vlan add 1 --bogus");
+  EXPECT_EQ(vlan.status, 2);
+  EXPECT_EQ(vlan.Json()["choices"], nlohmann::json({"--vid"})) << vlan.out;
+  const CliRun interval = Sim("watch status --interval 0");
+  EXPECT_NE(interval.err.find("bad interval: 0 (0.1 to 86400 seconds)"), std::string::npos) << interval.err;
+  const CliRun twice = Sim("port 3 speed 100f speed 10h");
+  EXPECT_NE(twice.err.find("speed is given twice"), std::string::npos) << twice.err;
+  const CliRun sw = Sim("-s zz show status");
+  EXPECT_NE(sw.err.find("bad switch: zz"), std::string::npos) << sw.err;
+}
+
+// --sim takes the next word as its scenario only when it is one: an existing file, or a name
+// ending in .json. Otherwise the word is the command.
+TEST_F(ConventionsCli, SimTakesTheNextWordOnlyWhenItIsAScenario) {
+  const CliRun typo = Run("--sim shwo status");
+  EXPECT_EQ(typo.status, 2);
+  EXPECT_NE(typo.err.find("unknown command: shwo"), std::string::npos) << typo.err;
+  const CliRun show = Run("--sim show status");
+  EXPECT_EQ(show.status, 0) << show.err;
+  const CliRun missing = Run("--sim lab.json show status");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("lab.json"), std::string::npos) << missing.err;
+  WriteFile("lab", R"({"switches": [{"mac": "02:0B:F1:24:00:01", "vendorId": "0x6B2D7002", "uplink": {"via": 0}}]})");
+  const CliRun file = Run("--json --sim lab discover");
+  ASSERT_EQ(file.status, 0) << file.err;
+  EXPECT_EQ(file.Json()["switches"].size(), 1u) << file.out;
+  // A number beyond a double's range names its key instead of the JSON library's own text.
+  WriteFile("huge.json", R"({"faults": {"seed": 0.666666e66636}})");
+  const CliRun huge = Run("--sim huge.json discover");
+  EXPECT_EQ(huge.status, 1);
+  EXPECT_NE(huge.err.find("faults.seed: the number 0.666666e66636 is out of range"), std::string::npos) << huge.err;
 }
 
 // Ports as the Overview page shows them, chip ports only as extra fields.

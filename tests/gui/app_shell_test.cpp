@@ -169,6 +169,30 @@ TEST(MainWindowTest, StatusBarSaysWhyTheAdapterCouldNotBeOpened) {
   EXPECT_EQ(w.StatusText(), "No switch answered on Lab port.");
 }
 
+// A long status (the permission message ends in the command that mends it) is shown whole:
+// wrapped onto as many lines as it needs, and selectable for copying.
+TEST(MainWindowTest, StatusBarShowsALongMessageWhole) {
+  ManualClock clock;
+  FakeDriver fake(clock);
+  CompositeDriver composite;
+  composite.AddMember(fake);
+  ShellRig rig(composite, clock);
+  MainWindow& w = *rig.window;
+  w.show();
+  const QString text =
+      "USB Ethernet could not be opened: enx00e04c680001: permission denied: run as root or grant the capability: "
+      "sudo setcap cap_net_raw+ep /usr/lib/brisfell/bin/brisfell.";
+  w.ShowPageStatus(text);
+  QApplication::processEvents();
+  QLabel* label = w.StatusLabelWidget();
+  EXPECT_EQ(label->text(), text);
+  ASSERT_GT(label->fontMetrics().horizontalAdvance(text), label->width()) << "the text is longer than one line";
+  EXPECT_TRUE(label->wordWrap());
+  EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+  EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+  w.hide();
+}
+
 TEST(MainWindowTest, StatusBarSaysWhenNoAdapterExists) {
   ManualClock clock;
   CompositeDriver nothing;

@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QTest>
+#include <QtCharts/QLineSeries>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 
 #include "app/composite_driver.h"
 #include "app/network_map_window.h"
@@ -367,6 +369,16 @@ TEST(TrafficWindowTest, PlotsTheChosenPortsAndNamesThoseNotCountingBytes) {
   EXPECT_NEAR(*last.rx, 512000, 512000 * 0.01);
   ASSERT_EQ(t->Chart()->series().size(), 2);  // Rx and Tx of port 1
   EXPECT_EQ(t->Chart()->series()[0]->name(), "Port 1 Rx");
+  // In bits a second with an SI prefix; the bytes where the pointer rests.
+  auto* rx = qobject_cast<QLineSeries*>(t->Chart()->series()[0]);
+  ASSERT_NE(rx, nullptr);
+  const auto axes = rx->attachedAxes();
+  ASSERT_EQ(axes.size(), 2);
+  EXPECT_EQ(axes[1]->titleText(), "Mbit/s");
+  EXPECT_NEAR(rx->points().back().y(), 4.096, 0.05);
+  emit rx->hovered(rx->points().back(), true);
+  EXPECT_TRUE(t->ChartView()->toolTip().startsWith("Port 1 Rx: 4.1")) << t->ChartView()->toolTip().toStdString();
+  EXPECT_TRUE(t->ChartView()->toolTip().contains(" bytes/s)")) << t->ChartView()->toolTip().toStdString();
 
   // A port counting packets: a note, and no line for it.
   const int packets = s.GetEngine().MapChipToPort(0, 4);
@@ -379,7 +391,13 @@ TEST(TrafficWindowTest, PlotsTheChosenPortsAndNamesThoseNotCountingBytes) {
       << t->Notes()->text().toStdString();
   EXPECT_EQ(t->Chart()->series().size(), 2);
 
-  // Disabled: no sample.
+  // Every line its own colour, Rx and Tx of a port too.
+  std::set<QRgb> colours;
+  for (QAbstractSeries* series : t->Chart()->series())
+    colours.insert(qobject_cast<QLineSeries*>(series)->pen().color().rgb());
+  EXPECT_EQ(colours.size(), static_cast<size_t>(t->Chart()->series().size()));
+
+  // Disabled while discovery runs: no sample.
   t->setEnabled(false);
   const size_t frames = s.segment.FramesFromStation();
   EXPECT_FALSE(t->SampleNow());

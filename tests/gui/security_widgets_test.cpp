@@ -2,6 +2,10 @@
 // the port dialog, and the Tools menu's key dialog and audit window in the main window.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QScrollBar>
+
 #include <QMenuBar>
 
 #include "app/composite_driver.h"
@@ -236,13 +240,43 @@ TEST(SecurityTools, TheAuditWindowListsTheFindingsOfEveryDiscoveredSwitch) {
   EXPECT_EQ(s.rig->engine.CurrentSwitchIndex(), 3);
   ASSERT_FALSE(audit->Findings().empty());
   EXPECT_EQ(audit->List()->topLevelItemCount(), static_cast<int>(audit->Findings().size()));
-  const QString fix = audit->List()->topLevelItem(0)->text(5);
-  EXPECT_TRUE(fix.startsWith("brisfell-cli -a ")) << fix.toStdString();
-  // The chosen line's whole command is shown beneath the list, following the choice.
-  EXPECT_EQ(audit->FixLine()->text(), fix);
-  const int last = audit->List()->topLevelItemCount() - 1;
-  audit->List()->setCurrentItem(audit->List()->topLevelItem(last));
-  EXPECT_EQ(audit->FixLine()->text(), audit->List()->topLevelItem(last)->text(5));
+  // The list shows the command beside its MAC, whole; the line beneath it the whole command
+  // line, as the command line takes it for this adapter (the emulated segment is --sim).
+  const auto& first = audit->Findings().front();
+  EXPECT_EQ(audit->List()->topLevelItem(0)->text(5).toStdString(), first.command);
+  EXPECT_EQ(audit->FixLine()->text().toStdString(), "brisfell-cli --sim -s " + FormatMac(first.mac) + " " + first.command);
+  audit->show();
+  QApplication::processEvents();
+  audit->RunButton()->click();  // laid out: the columns fit the shown list
+  for (int row = 0; row < audit->List()->topLevelItemCount(); ++row) {
+    const QString text = audit->List()->topLevelItem(row)->text(5);
+    EXPECT_LE(audit->List()->fontMetrics().horizontalAdvance(text) + 12, audit->List()->columnWidth(5)) << text.toStdString();
+  }
+  EXPECT_EQ(audit->List()->horizontalScrollBar()->maximum(), 0) << "nothing to scroll to";
+  audit->CopyButton()->click();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), audit->FixLine()->text());
+
+  // Apply: only for a fix that is one change needing no value, and then the finding is gone.
+  auto rowOf = [&](const char* check) {
+    for (size_t i = 0; i < audit->Findings().size(); ++i)
+      if (audit->Findings()[i].check == check) return static_cast<int>(i);
+    return -1;
+  };
+  const int key = rowOf(kAuditDefaultKey);
+  ASSERT_GE(key, 0);
+  audit->List()->setCurrentItem(audit->List()->topLevelItem(key));
+  EXPECT_FALSE(audit->ApplyButton()->isEnabled()) << "the operator chooses the key";
+  const int storm = rowOf(kAuditStormFilterOff);
+  ASSERT_GE(storm, 0);
+  audit->List()->setCurrentItem(audit->List()->topLevelItem(storm));
+  ASSERT_TRUE(audit->ApplyButton()->isEnabled());
+  const Mac fixed = audit->Findings()[static_cast<size_t>(storm)].mac;
+  const size_t before = audit->Findings().size();
+  audit->ApplyButton()->click();
+  EXPECT_EQ(audit->Findings().size(), before - 1);
+  for (const auto& f : audit->Findings()) EXPECT_FALSE(f.mac == fixed && f.check == kAuditStormFilterOff);
+  EXPECT_EQ(s.rig->engine.CurrentSwitchIndex(), 3) << "the current switch is kept";
+  audit->hide();
   EXPECT_TRUE(audit->Summary()->text().startsWith(QString::number(audit->Findings().size()) + " finding"));
   // The menu shows the same window again rather than a second one.
   SecurityAuditAction(w)->trigger();

@@ -196,5 +196,21 @@ TEST_F(RatesTest, NoSwitchOrNoReplyRecordsNothing) {
   EXPECT_EQ(sim.segment.OpenAdapterCount(), 0);
 }
 
+// Rates read as network rates: bits a second, SI prefixes, the unit chosen by the largest.
+TEST(TrafficRates, BitsASecondWithSiPrefixes) {
+  const struct {
+    double bytesPerSecond;
+    const char* unit;
+    const char* text;
+  } cases[] = {{0, "bit/s", "0 bit/s"},           {100, "bit/s", "800 bit/s"},
+               {125, "kbit/s", "1.00 kbit/s"},     {512'000, "Mbit/s", "4.10 Mbit/s"},
+               {1'500'000, "Mbit/s", "12.0 Mbit/s"}, {125'000'000, "Gbit/s", "1.00 Gbit/s"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(RateScaleFor(c.bytesPerSecond).unit, c.unit) << c.bytesPerSecond;
+    EXPECT_EQ(BitRateText(c.bytesPerSecond), c.text) << c.bytesPerSecond;
+  }
+  EXPECT_EQ(TrafficPointText("Port 1 Rx", 512'000, 12), "Port 1 Rx: 4.10 Mbit/s (512,000 bytes/s) 12 s before the last sample");
+}
+
 }  // namespace
 }  // namespace brisfell::testing

@@ -23,42 +23,20 @@ std::map<std::string, Checks> ByMac(const std::vector<AuditFinding>& findings) {
 }
 
 struct AuditTest : PortsTest {
-  // Carries out a finding's command the way the command line would, through the page logic.
+  // Carries out a finding's fix: a new key as the command line would set it, the rest as the
+  // window's Apply does.
   void Apply(const AuditFinding& f) {
     SCOPED_TRACE(f.command);
-    sim.Select(f.switchIndex);
-    std::istringstream words(f.command);
-    std::string verb, arg, value;
-    words >> verb >> arg >> value;
-    if (verb == "set-key") {
+    if (f.check == kAuditDefaultKey) {
+      EXPECT_FALSE(AuditFixApplicable(f)) << "the operator chooses the key";
+      sim.Select(f.switchIndex);
       prompt.answers = {true};  // and saved to the EEPROM
       ASSERT_EQ(SetAuthKeyFromText(ctx, "0x1234").kind, OutcomeKind::Done);
-    } else if (verb == "authorize") {
-      SecurityState s = NewSecurityState(ctx);
-      ASSERT_TRUE(RefreshSecurity(ctx, s).ok());
-      uint32_t only = 0;
-      for (int p = 0; p < ctx.PortCount(); ++p)
-        if (PortLabel(p) == arg) only = 1u << p;
-      ASSERT_NE(only, 0u) << "names a port of the switch";
-      s.ports.values[0].ticked = only;
-      ASSERT_EQ(UpdateSecurity(ctx, s, LockoutPolicy::kRefuse), Outcome::Done()) << "keeps the station's port";
-    } else if (verb == "access") {
-      ASSERT_EQ(arg, "disable");
-      SecurityState s = NewSecurityState(ctx);
-      ASSERT_TRUE(RefreshSecurity(ctx, s).ok());
-      prompt.answers = {true};
-      ASSERT_EQ(ToggleRemoteAccess(ctx, s).kind, OutcomeKind::Done);
-    } else if (verb == "global") {
-      const FormTable& formTable = GlobalConfigForm();
-      FormState s = NewFormState(formTable, ctx.PortCount());
-      ASSERT_TRUE(FormRefresh(ctx, formTable, s).ok());
-      const int field = formTable.IndexOf(arg);
-      ASSERT_GE(field, 0);
-      s.values[static_cast<size_t>(field)].choice = ChoiceFromWord(formTable.fields[static_cast<size_t>(field)], value);
-      ASSERT_EQ(FormUpdate(ctx, formTable, s), Outcome::Done());
-    } else {
-      FAIL() << "unknown fix";
+      return;
     }
+    ASSERT_TRUE(AuditFixApplicable(f));
+    prompt.answers = {true};  // disabling remote access asks first
+    ASSERT_EQ(ApplyAuditFix(ctx, f).kind, OutcomeKind::Done);
   }
 };
 
@@ -122,6 +100,38 @@ TEST_F(AuditTest, AKeyLivingOnlyInTheRegisterIsReportedUntilSaved) {
   ASSERT_EQ(SetAuthKeyFromText(ctx, "0x4321").kind, OutcomeKind::Done);
   EXPECT_EQ(sw.EepromByte(0x6A) | sw.EepromByte(0x6B) << 8, 0x4321);
   EXPECT_FALSE(checks().count(kAuditKeyNotSaved));
+// Apply writes only what the operator chose: No to the page's question writes nothing, a
+// switch that is no longer the one audited is refused, as is a fix that needs a value.
+TEST_F(AuditTest, ApplyWritesOnlyWhatTheOperatorChose) {
+  const auto findings = AuditSwitches(ctx);
+  auto find = [&](const char* check) {
+    return *std::find_if(findings.begin(), findings.end(), [&](const AuditFinding& f) { return f.check == check; });
+  };
+  sim.Select(2);
+  const AuditFinding access = find(kAuditRemoteAccess);
+  prompt.answers = {false};
+  EXPECT_EQ(ApplyAuditFix(ctx, access).kind, OutcomeKind::Declined);
+  EXPECT_EQ(prompt.QuestionTexts().size(), 1u);
+  EXPECT_EQ(ctx.Switch(), 2) << "the current switch is kept";
+  const auto again = AuditSwitch(ctx, access.switchIndex);
+  EXPECT_TRUE(std::any_of(again.begin(), again.end(), [](const AuditFinding& f) { return f.check == kAuditRemoteAccess; }));
+
+  for (int i = 0; i < sim.engine.SwitchCount(); ++i) sim.Emulated(i).ClearLog();
+
+  AuditFinding moved = find(kAuditStormFilterOff);
+  moved.mac[5] ^= 0xFF;
+  EXPECT_EQ(ApplyAuditFix(ctx, moved).kind, OutcomeKind::Refused);
+  const AuditFinding key = find(kAuditDefaultKey);
+  EXPECT_EQ(ApplyAuditFix(ctx, key).kind, OutcomeKind::Refused);
+  AuditFinding unknownPort = find(kAuditEveryPortManages);
+  unknownPort.command = "authorize PORTLIST";
+  EXPECT_FALSE(AuditFixApplicable(unknownPort));
+  for (int i = 0; i < sim.engine.SwitchCount(); ++i) EXPECT_TRUE(sim.Emulated(i).WriteLog().empty()) << i;
+
+  // The command line reaches the emulated segment with --sim, a real adapter with -a.
+  EXPECT_EQ(AuditProgram("eth1", false, ""), "brisfell-cli -a eth1");
+  EXPECT_EQ(AuditProgram("emulated", true, ""), "brisfell-cli --sim");
+  EXPECT_EQ(AuditProgram("emulated", true, "lab.json"), "brisfell-cli --sim lab.json");
 }
 
 TEST_F(AuditTest, WhatCannotBeReadIsReportedNotPassed) {

@@ -310,5 +310,45 @@ TEST_F(VlanPage, AddingInsideOrAroundAnExistingVlan) {
   EXPECT_EQ(RefreshVlanList(ctx).table.rows, (std::vector<Row>{{"Vlan 2", "Port-Based", "", "1, 2, 3"}}));
 }
 
+// A rebuild changes more than the list shows; the status names every register it wrote.
+TEST_F(VlanPage, TheStatusNamesEveryRegisterARebuildWrites) {
+  Use(26);
+  ASSERT_EQ(DeleteAllVlans(ctx), VlanOutcome::kWritten);
+  ASSERT_EQ(ApplyVlanEdit(ctx, FormFor(-1, 26, {0, 1}, kVlanPortBased)), VlanOutcome::kWritten);
+  std::vector<std::string> status;
+  ctx.showStatus = [&](const std::string& text) { status.push_back(text); };
+  Chip().ClearLog();
+  // Port 2 joins a second port-based VLAN: it moves to a combined entry the list never shows.
+  ASSERT_EQ(ApplyVlanEdit(ctx, FormFor(-1, 26, {1, 2}, kVlanPortBased)), VlanOutcome::kWritten);
+  ASSERT_EQ(status.size(), 1u);
+  const std::string& text = status[0];
+  EXPECT_EQ(text.rfind("VLAN registers written: ", 0), 0u) << text;
+  ASSERT_FALSE(Written().empty());
+  for (const auto& w : Written()) EXPECT_NE(text.find(Format("0x%04X", w.reg)), std::string::npos) << w.reg << ": " << text;
+  for (const char* part : {"register 0x030C, port 2: VLAN index 0 -> 30",
+                           "registers 0x0377 and 0x0378, entry 30 (combined): members none -> 1, 2, 3",
+                           "registers 0x0320 and 0x0321, Vlan 2: members none -> 2, 3",
+                           "entry 31 (ports in no VLAN): members 3, 4"})
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\nin: " << text;
+
+  // Nothing written, nothing said.
+  status.clear();
+  EXPECT_EQ(ApplyVlanEdit(ctx, FormFor(-1, 26, {}, kVlanPortBased)), VlanOutcome::kRefused);
+  EXPECT_TRUE(status.empty());
+
+  // The whole-table layouts also change the control register and the tag modes.
+  Chip().SetRegister(kRegVlanControl, 0);
+  Chip().SetRegister(kRegPortTagControl, 0);
+  const VlanImage before = ChipImage();
+  VlanImage home = before;
+  ApplyWrites(home, HomeVlanLayout(26));
+  const auto changes = DescribeVlanChanges(before, home, PortToChip(ctx));
+  const auto said = [&](const std::string& part) {
+    return std::any_of(changes.begin(), changes.end(), [&](const auto& c) { return c.Text().find(part) != std::string::npos; });
+  };
+  EXPECT_TRUE(said("register 0x030B, Vlan Control: value 0x0000 -> 0x0001"));
+  EXPECT_TRUE(said("register 0x0319, port 1: tag mode remove -> keep"));
+}
+
 }  // namespace
 }  // namespace brisfell::testing

@@ -81,6 +81,7 @@ TEST(FaultsFromOutside, MistakesNameTheKey) {
       {R"({"seed": "seven"})", "faults.seed: \"seven\" is not a number"},
       {R"({"mute": ["nobody"]})", "faults.mute[0]: no switch is named \"nobody\""},
       {R"({"lateNextReply": 1})", "faults.lateNextReply: must be true or false"},
+      {R"({"drop": 0.666666e66636})", "faults.drop: the number 0.666666e66636 is out of range"},
   };
   for (const auto& [object, message] : cases) {
     try {
@@ -93,6 +94,15 @@ TEST(FaultsFromOutside, MistakesNameTheKey) {
   Scenario s = ParseScenario(std::string(kTwoSwitches) + "}");
   EXPECT_THROW(ApplyFaultsText(s, "drop=lots"), std::runtime_error);
   EXPECT_THROW(ApplyFaultsText(s, "{\"drop\": "), std::runtime_error);
+  // Numbers beyond a double's range name their key, in both forms of the text.
+  for (const char* text : {"seed=0.666666e66636", R"({"seed": -1e400})"}) {
+    try {
+      ApplyFaultsText(s, text);
+      ADD_FAILURE() << text << " was accepted";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find("faults.seed: the number"), std::string::npos) << e.what();
+    }
+  }
 }
 
 // A scenario's faults are the segment's: the same seed makes the same wire, run after run.

@@ -151,6 +151,10 @@ TEST(Scenario, RefusesBrokenScenariosSayingWhere) {
       {R"({"station": {"switch": 0, "port": 1}, "switches": [{)" + ok + R"(}]})", "cannot have an uplink"},
       {R"({"station": {"switch": 3, "port": 1}, "switches": [{)" + ok + R"(}]})", "station.switch"},
       {R"({"station": {"mac": "02:00:00:00:00:01"}, "switches": [{)" + ok + R"(}]})", "station's own address"},
+      // A number beyond a double's range, named by its place.
+      {R"({"switches": [{)" + ok + R"(}, {)" + ok + R"(, "ports": [{"chip": 1}, {"chip": 1e999}]}]})",
+       "switches[1].ports[1].chip: the number 1e999 is out of range"},
+      {"0.666666e66636", "top level: the number 0.666666e66636 is out of range"},
   };
   for (const auto& c : cases) {
     try {
