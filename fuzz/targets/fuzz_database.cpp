@@ -47,8 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       inFile = std::equal(records[i].mac.begin(), records[i].mac.end(), data + at) &&
                records[i].key[0] == data[at + 6] && records[i].key[1] == data[at + 7];
     if (!inFile) std::abort();
+    // A switch may be remembered under two keys (a key change not yet confirmed), never twice
+    // under the same one.
     for (size_t j = 0; j < i; ++j)
-      if (records[j].mac == records[i].mac) std::abort();
+      if (records[j].mac == records[i].mac && records[j].key == records[i].key) std::abort();
   }
   std::remove(path.c_str());
   return 0;

@@ -248,6 +248,7 @@ TEST(SecurityTools, TheAuditWindowListsTheFindingsOfEveryDiscoveredSwitch) {
   audit->show();
   QApplication::processEvents();
   audit->RunButton()->click();  // laid out: the columns fit the shown list
+  s.Settle();
   for (int row = 0; row < audit->List()->topLevelItemCount(); ++row) {
     const QString text = audit->List()->topLevelItem(row)->text(5);
     EXPECT_LE(audit->List()->fontMetrics().horizontalAdvance(text) + 12, audit->List()->columnWidth(5)) << text.toStdString();
@@ -273,6 +274,10 @@ TEST(SecurityTools, TheAuditWindowListsTheFindingsOfEveryDiscoveredSwitch) {
   const Mac fixed = audit->Findings()[static_cast<size_t>(storm)].mac;
   const size_t before = audit->Findings().size();
   audit->ApplyButton()->click();
+  EXPECT_TRUE(audit->Busy()) << "the fix is a job on the engine thread";
+  s.Settle();  // the fix, then the audit it starts again
+  s.Settle();
+  EXPECT_FALSE(audit->Busy());
   EXPECT_EQ(audit->Findings().size(), before - 1);
   for (const auto& f : audit->Findings()) EXPECT_FALSE(f.mac == fixed && f.check == kAuditStormFilterOff);
   EXPECT_EQ(s.rig->engine.CurrentSwitchIndex(), 3) << "the current switch is kept";

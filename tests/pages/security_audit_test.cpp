@@ -100,6 +100,8 @@ TEST_F(AuditTest, AKeyLivingOnlyInTheRegisterIsReportedUntilSaved) {
   ASSERT_EQ(SetAuthKeyFromText(ctx, "0x4321").kind, OutcomeKind::Done);
   EXPECT_EQ(sw.EepromByte(0x6A) | sw.EepromByte(0x6B) << 8, 0x4321);
   EXPECT_FALSE(checks().count(kAuditKeyNotSaved));
+}
+
 // Apply writes only what the operator chose: No to the page's question writes nothing, a
 // switch that is no longer the one audited is refused, as is a fix that needs a value.
 TEST_F(AuditTest, ApplyWritesOnlyWhatTheOperatorChose) {
