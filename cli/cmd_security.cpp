@@ -51,7 +51,7 @@ int ShowSecurity(Session& s) {
   const std::optional<bool> access = state.variant.accessControl ? RemoteAccessOf(state.accessCaption) : std::nullopt;
   s.out().Line(std::string(kAuthKeyLabel) + " " + state.keyText +
                (state.variant.keySettable ? " (can be set)" : " (this model's key cannot be set)"));
-  if (state.variant.accessControl)
+  if (access)
     s.out().Line(std::string("Remote access: ") + (*access ? "enabled" : "disabled after the next hardware reset"));
   s.out().List("ports", ManagementTable(state.ports, r.portCount), ManagementSchema(), ChipPorts(r));
   Json& doc = s.out().Doc();
