@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,15 @@
 #include "sim/pcap_writer.h"
 
 namespace brisfell::testing {
+
+// The lines of a program's output that are not empty.
+inline std::vector<std::string> NonEmptyLines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) out.push_back(line);
+  return out;
+}
 
 // One RRCP frame of a --pcap recording.
 struct WireFrame {

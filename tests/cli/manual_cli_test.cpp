@@ -33,20 +33,12 @@ std::vector<std::string> ManualLines() {
   return lines;
 }
 
-std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) out.push_back(line);
-  return out;
-}
-
 class ManualCli : public brisfell::testing::CliTest {};
 
 TEST_F(ManualCli, EveryCommandHasASectionWithItsJson) {
   const CliRun r = Run("--commands");
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto commands = Words(r.out);
+  const auto commands = brisfell::testing::NonEmptyLines(r.out);
   ASSERT_GE(commands.size(), 20u);
   const auto lines = ManualLines();
   ASSERT_FALSE(lines.empty()) << kManual;

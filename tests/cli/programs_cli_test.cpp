@@ -19,14 +19,6 @@ using brisfell::testing::CliRun;
 
 const std::string kCompletion = std::string(BRISFELL_SOURCE_DIR) + "/dist/completion/";
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) out.push_back(line);
-  return out;
-}
-
 // Every "--name" of a help text.
 std::set<std::string> LongOptions(const std::string& help) {
   std::set<std::string> seen;
@@ -81,7 +73,7 @@ class ProgramsCli : public brisfell::testing::CliTest {
     const CliRun r = Shell("bash complete.sh");
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<std::vector<std::string>> out(1);
-    for (const std::string& word : Lines(r.out)) {
+    for (const std::string& word : brisfell::testing::NonEmptyLines(r.out)) {
       if (word == "@@")
         out.emplace_back();
       else
@@ -100,7 +92,7 @@ class ProgramsCli : public brisfell::testing::CliTest {
 
 // Completion asks the program for its options, so it cannot drift; this holds it to --help.
 TEST_F(ProgramsCli, EveryOptionOfEveryCommandIsCompleted) {
-  const auto commands = Lines(Run("--commands").out);
+  const auto commands = brisfell::testing::NonEmptyLines(Run("--commands").out);
   ASSERT_GE(commands.size(), 20u);
   std::vector<std::string> lines = {"brisfell-cli --"};
   std::vector<std::set<std::string>> wanted = {LongOptions(Run("--help").out)};
